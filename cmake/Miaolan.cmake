@@ -1,0 +1,41 @@
+# Shared helpers for the subsystem CMakeLists.
+
+if(WIN32)
+  # Debian ships GoogleTest as source; the cross build compiles its own copy.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/_gtest EXCLUDE_FROM_ALL)
+  if(NOT TARGET GTest::gtest_main)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# The TSan build compiles only the tests labelled "tsan" (the threaded libraries).
+add_custom_target(miaolan_tsan_tests)
+
+# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
+# One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine.
+function(miaolan_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE MIAOLAN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                             MIAOLAN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(labels ${T_LABELS})
+  if(WIN32)
+    list(APPEND labels wine)
+  endif()
+  if("tsan" IN_LIST labels)
+    add_dependencies(miaolan_tsan_tests ${name})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+endfunction()

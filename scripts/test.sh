@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native, native with ASan+UBSan, native with TSan
+# (the threaded libraries), and the Windows build under Wine. Prints one closing line
+# "N passed, N failed" and exits non-zero when any test fails.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh || exit 1
+
+jobs=$(nproc)
+out=$root/build/test-logs
+mkdir -p "$out"
+total_pass=0
+total_fail=0
+failed_builds=()
+
+configure_build() { # dir, target, cmake args...
+  local dir=$1 target=$2; shift 2
+  cmake -S . -B "$dir" -G Ninja "$@" >"$out/$(basename "$dir")-configure.log" 2>&1 &&
+    cmake --build "$dir" -j"$jobs" --target "$target" >"$out/$(basename "$dir")-build.log" 2>&1
+}
+
+run_ctest() { # name, dir, ctest args...
+  local name=$1 dir=$2; shift 2
+  local log=$out/$name-ctest.log
+  ctest --test-dir "$dir" -j"$jobs" --output-on-failure --timeout 300 "$@" >"$log" 2>&1
+  local summary pass fail
+  summary=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -1)
+  fail=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
+  pass=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary") - fail ))
+  if [ -z "$summary" ]; then
+    if grep -q 'No tests were found' "$log"; then pass=0; fail=0; else pass=0; fail=1; fi
+  fi
+  echo "$name: $pass passed, $fail failed"
+  if [ "$fail" != 0 ]; then
+    grep -E '^\s*[0-9]+ - |\*\*\*Failed|\*\*\*Timeout|Failure|Exception' "$log" | head -60
+    failed_builds+=("$name")
+  fi
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+}
+
+build_or_fail() { # name, dir, target, cmake args...
+  local name=$1; shift
+  if ! configure_build "$@"; then
+    echo "$name: build failed"
+    tail -40 "$out/$(basename "$1")-build.log" 2>/dev/null || tail -40 "$out/$(basename "$1")-configure.log"
+    total_fail=$((total_fail + 1))
+    failed_builds+=("$name")
+    return 1
+  fi
+}
+
+start=$(date +%s)
+
+build_or_fail native build/native all && run_ctest native build/native
+build_or_fail asan build/asan all -DMIAOLAN_SANITIZE=ON &&
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_ctest asan build/asan -LE no-sanitize
+if build_or_fail tsan build/tsan miaolan_tsan_tests -DMIAOLAN_TSAN=ON; then
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build/tsan -L tsan
+fi
+
+if build_or_fail windows build/win all -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake; then
+  export MIAOLAN_WINE_ROOT=$root/build/win/wine
+  source scripts/wine-env.sh
+  source scripts/xvfb-env.sh
+  miaolan_wine_prefix
+  # One persistent server for the whole run; see scripts/wine-env.sh.
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  "$WINE" wineboot </dev/null >/dev/null 2>&1
+  trap '"$WINESERVER" -k >/dev/null 2>&1; miaolan_xvfb_stop' EXIT
+  run_ctest windows build/win
+fi
+
+echo "wall time: $(( $(date +%s) - start )) s"
+[ ${#failed_builds[@]} -eq 0 ] || echo "failing: ${failed_builds[*]} (logs in build/test-logs)"
+echo "$total_pass passed, $total_fail failed"
+[ "$total_fail" -eq 0 ]
