@@ -1,0 +1,42 @@
+#include <windows.h>
+
+#include "sys/native_calls.h"
+#include "sys/wait.h"
+
+namespace sys {
+
+void PumpPendingMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (msg.message == WM_QUIT) return;  // left for the thread's own loop
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool DelayWithMessages(int32_t amount, int64_t unit) {
+    LARGE_INTEGER due;
+    due.QuadPart = DelayDueTime(amount, unit);
+    HANDLE timer = Native<Row::CreateWaitableTimerA>()(nullptr, FALSE, nullptr);
+    if (!timer || !Native<Row::SetWaitableTimer>()(timer, &due, 0, nullptr, nullptr, FALSE)) {
+        // Without a timer the wait would spin forever; sleep instead (messages wait meanwhile).
+        if (timer) Native<Row::CloseHandle>()(timer);
+        if (due.QuadPart < 0) Sleep(static_cast<DWORD>((-due.QuadPart + 9999) / 10000));
+        return true;
+    }
+    constexpr DWORD kAllInput = 0xFF;  // QS_KEY .. QS_HOTKEY
+    for (;;) {
+        DWORD r = Native<Row::MsgWaitForMultipleObjects>()(1, &timer, FALSE, INFINITE, kAllInput);
+        if (r == WAIT_OBJECT_0) break;
+        if (r == WAIT_FAILED) {
+            // A broken handle would spin the loop; treat it as the timer having fired.
+            break;
+        }
+        PumpPendingMessages();
+    }
+    Native<Row::CloseHandle>()(timer);
+    return true;
+}
+
+}  // namespace sys
