@@ -1,0 +1,17 @@
+#include "app/builtin_images.h"
+
+namespace app {
+namespace {
+
+const unsigned char kUseButton[] = {
+#include "use_button_png.inc"
+};
+
+}  // namespace
+
+const std::string& UseButtonPng() {
+    static const std::string bytes(reinterpret_cast<const char*>(kUseButton), sizeof kUseButton);
+    return bytes;
+}
+
+}  // namespace app

@@ -1,0 +1,113 @@
+#include "app/shell.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include "app/windows.h"
+
+namespace app {
+namespace {
+
+std::atomic<int> g_nodeRow{0};
+
+void EndImmediately(int code) { std::_Exit(code); }
+std::atomic<ProcessEnder> g_ender{&EndImmediately};
+
+void CloseKind(WindowKind kind) {
+    ui::WindowId window = WindowOf(kind);
+    if (window) Ui().DestroyWindow(window);
+}
+
+}  // namespace
+
+void ShowMainWindow() {
+    ui::WindowId main = WindowOf(WindowKind::Main);
+    if (!main) return;
+    Ui().ShowWindow(main, true);
+    Ui().SetWindowState(main, ui::WindowState::Normal);
+}
+
+void HideMainWindow() {
+    if (ui::WindowId main = WindowOf(WindowKind::Main)) Ui().ShowWindow(main, false);
+}
+
+void MinimizeMainWindow() {
+    if (ui::WindowId main = WindowOf(WindowKind::Main)) Ui().MinimizeWindow(main);
+}
+
+void OnTrayEvent(int kind) {
+    if (kind == 2) {
+        ShowMainWindow();
+    } else if (kind == 3) {
+        if (ui::ControlId menu = ControlOf(WindowKind::Main, "菜单")) Ui().PopupTrayMenu(menu, 5, 5);
+    }
+}
+
+void RemoveTrayIcon() {
+    if (ui::WindowId main = WindowOf(WindowKind::Main)) Ui().RemoveTrayIcon(main);
+}
+
+void OnTrayMenu(int item) {
+    switch (item) {
+        case 0: ShowMainWindow(); break;
+        case 2: OpenSettingsWindow(); break;
+        case 4: OpenExitWindow(); break;
+        default: break;
+    }
+}
+
+void OpenSettingsWindow() { OpenWindow(WindowKind::Settings); }
+
+void OpenExitWindow() { OpenWindow(WindowKind::Exit); }
+
+void OpenRotationWindow() {
+    // A second request while it is open only brings it forward; the first call is still in
+    // its modal loop.
+    if (IsOpen(WindowKind::Rotation)) {
+        OpenWindow(WindowKind::Rotation);
+        return;
+    }
+    ui::WindowId window = OpenWindow(WindowKind::Rotation);
+    Ui().RunModal(window);
+}
+
+void OpenNodeWindow() { OpenWindow(WindowKind::Node); }
+
+void CloseSettingsWindow() { CloseKind(WindowKind::Settings); }
+void CloseRotationWindow() { CloseKind(WindowKind::Rotation); }
+void CloseExitWindow() { CloseKind(WindowKind::Exit); }
+
+bool HideDetailWindow() {
+    if (ui::WindowId w = WindowOf(WindowKind::Detail)) Ui().ShowWindow(w, false);
+    return false;
+}
+
+bool HideDownloadWindow() {
+    if (ui::WindowId w = WindowOf(WindowKind::Download)) Ui().ShowWindow(w, false);
+    return false;
+}
+
+void ShowDynamicWallpaperNotice() {
+    Ui().MessageBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
+                    WindowOf(WindowKind::Main));
+}
+
+void ShowFavouriteNotice() { Ui().MessageBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
+
+void RememberNodeRow(int row) { g_nodeRow.store(row); }
+int RememberedNodeRow() { return g_nodeRow.load(); }
+
+void ShowLoadingIndicator(bool shown) {
+    if (ui::ControlId picture = ControlOf(WindowKind::Main, "加载图片"))
+        Ui().SetInt(picture, ui::attr::kLeft, shown ? 520 : -300);
+}
+
+void ExitProgram() {
+    // Nothing is stopped or saved; only the tray icon goes, so no dead icon stays behind.
+    RemoveTrayIcon();
+    g_ender.load()(0);
+}
+
+void SetProcessEnder(ProcessEnder ender) { g_ender.store(ender ? ender : &EndImmediately); }
+
+}  // namespace app

@@ -1,0 +1,10 @@
+// A recording stand-in for Config.ini access: the shell's checks only need to see that
+// start-up asked for the settings and folders, and when.
+#include "app/settings.h"
+#include "settings_double.h"
+
+namespace app {
+
+void InitSettingsAndFolders() { testing_double::RecordStep("InitSettingsAndFolders"); }
+
+}  // namespace app

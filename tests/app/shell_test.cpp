@@ -1,0 +1,346 @@
+// The shell on the headless engine: start-up order, the window designs, every binding of the
+// event table, the tray, the notices and the secondary windows.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/connect_timer.h"
+#include "app/handlers.h"
+#include "app/shell.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "settings_double.h"
+#include "ui/headless_engine.h"
+
+namespace testing_double {
+namespace {
+std::vector<std::string> g_steps;
+}
+void RecordStep(const std::string& step) { g_steps.push_back(step); }
+std::vector<std::string> Steps() { return g_steps; }
+void ClearSteps() { g_steps.clear(); }
+}  // namespace testing_double
+
+namespace {
+
+using app::WindowKind;
+using testing_double::RecordStep;
+using testing_double::Steps;
+using ui::EventKind;
+
+int g_exitCode = -1;
+void RecordExit(int code) { g_exitCode = code; }
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_double::ClearSteps();
+        g_exitCode = -1;
+        app::SetProcessEnder(&RecordExit);
+        app::Handlers& h = app::InstalledHandlers();
+        h = app::Handlers{};
+        auto record = [](const char* name) { return [name] { RecordStep(name); }; };
+        h.StartPacketClient = [this] {
+            RecordStep("StartPacketClient");
+            detailAtClientStart = app::IsOpen(WindowKind::Detail) && app::IsOpen(WindowKind::Download);
+            timerAtClientStart = Timer();
+        };
+        h.StartRotationThread = [this] {
+            RecordStep("StartRotationThread");
+            timerAtRotationStart = Timer();
+            loadingLeftAtRotationStart = engine.GetInt(app::ControlOf(WindowKind::Main, "加载图片"), ui::attr::kLeft);
+        };
+        h.ConnectToNode = record("ConnectToNode");
+        h.Show4KView = record("Show4KView");
+        h.ShowHdView = record("ShowHdView");
+        h.SelectCategoryTab = [](const std::string& tabs, int page) {
+            RecordStep("SelectCategoryTab " + tabs + " " + std::to_string(page));
+        };
+        h.SendDetailRequest = [](const std::string& category, int position) {
+            RecordStep("SendDetailRequest " + category + " " + std::to_string(position));
+        };
+        h.FirstPage = record("FirstPage");
+        h.PreviousPage = record("PreviousPage");
+        h.NextPage = record("NextPage");
+        h.SendDetailDownloadRequest = record("SendDetailDownloadRequest");
+        h.SendNodeListRequest = [] {
+            RecordStep(std::string("SendNodeListRequest") + (app::IsOpen(WindowKind::Node) ? " node open" : ""));
+        };
+        h.ShowSponsorNotice = record("ShowSponsorNotice");
+        h.ShowDownloadProgress = record("ShowDownloadProgress");
+        h.NodeWindowCreated = [] {
+            // The creation handler already reaches its own controls.
+            RecordStep(app::ControlOf(WindowKind::Node, "超级列表框EX1") ? "NodeWindowCreated" : "no list");
+        };
+        h.ChangeNode = record("ChangeNode");
+        h.SettingsWindowCreated = record("SettingsWindowCreated");
+        h.ToggleAutoStart = record("ToggleAutoStart");
+        h.ChangeStorageFolder = record("ChangeStorageFolder");
+        h.OpenStorageFolder = record("OpenStorageFolder");
+        h.RotationWindowCreated = record("RotationWindowCreated");
+        h.RotationPeriodChanged = record("RotationPeriodChanged");
+        h.RotationCategoryChanged = [](int index) { RecordStep("RotationCategoryChanged " + std::to_string(index)); };
+        main = app::StartProgram(engine);
+    }
+
+    void TearDown() override {
+        engine.SetModalHook({});
+        for (ui::WindowId w : engine.LiveWindows()) engine.DestroyWindow(w);
+        app::SetProcessEnder(nullptr);
+    }
+
+    int Timer() { return engine.GetInt(app::ControlOf(WindowKind::Main, "时钟1"), ui::attr::kInterval); }
+    ui::ControlId Main(const char* name) { return app::ControlOf(WindowKind::Main, name); }
+    void ClickIn(WindowKind kind, const char* name) {
+        engine.Raise(EventKind::Click, app::WindowOf(kind), app::ControlOf(kind, name));
+    }
+    std::vector<std::string> StepsAfterStartup() {
+        auto s = Steps();
+        return std::vector<std::string>(s.begin() + 3, s.end());
+    }
+
+    ui::HeadlessEngine engine;
+    ui::WindowId main = 0;
+    bool detailAtClientStart = false;
+    int timerAtClientStart = -1;
+    int timerAtRotationStart = -1;
+    int loadingLeftAtRotationStart = 0;
+};
+
+TEST_F(Shell, StartupRunsItsStepsInOrderAndShowsTheHdView) {
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"InitSettingsAndFolders", "StartPacketClient", "StartRotationThread"}));
+    auto w = engine.Window(main);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(w->visible);
+    EXPECT_TRUE(w->tray);
+    EXPECT_EQ(w->trayTip, "渺岚壁纸");
+    // Both auxiliary windows exist, hidden, before the packet client is made; the timer is
+    // armed after it; the loading picture is out of view before the rotation starts.
+    EXPECT_TRUE(detailAtClientStart);
+    EXPECT_FALSE(engine.IsWindowVisible(app::WindowOf(WindowKind::Detail)));
+    EXPECT_FALSE(engine.IsWindowVisible(app::WindowOf(WindowKind::Download)));
+    EXPECT_EQ(timerAtClientStart, 0);
+    EXPECT_EQ(timerAtRotationStart, 1000);
+    EXPECT_EQ(loadingLeftAtRotationStart, -300);
+    EXPECT_EQ(engine.GetInt(Main("加载图片"), ui::attr::kTop), 448);
+    EXPECT_EQ(engine.GetInt(Main("加载图片"), ui::attr::kVisible), 1);
+    EXPECT_EQ(engine.Control(Main("静态4K"))->rect, (ui::Rect{1290, 77, 1276, 740}));
+    EXPECT_EQ(engine.Control(Main("静态壁纸"))->rect, (ui::Rect{2, 61, 1276, 740}));
+    // The timer interval is the net layer's to change through its interface.
+    app::MainConnectTimer().SetInterval(0);
+    EXPECT_EQ(Timer(), 0);
+}
+
+TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
+    struct Expect {
+        WindowKind kind;
+        int width, height;
+        size_t controls;
+    };
+    const Expect expected[] = {{WindowKind::Main, 1280, 847, 18 + 14}, {WindowKind::Detail, 879, 657, 14},
+                               {WindowKind::Download, 367, 161, 11},   {WindowKind::Node, 491, 254, 2},
+                               {WindowKind::Settings, 429, 296, 16},   {WindowKind::Rotation, 429, 193, 11},
+                               {WindowKind::Exit, 288, 151, 3}};
+    for (const Expect& e : expected) {
+        app::OpenWindow(e.kind);
+        auto w = engine.Window(app::WindowOf(e.kind));
+        ASSERT_TRUE(w);
+        EXPECT_EQ(engine.WindowRect(app::WindowOf(e.kind)), (ui::Rect{0, 0, e.width, e.height}));
+        EXPECT_EQ(w->controls.size(), e.controls) << w->design.name;
+        EXPECT_EQ(w->design.title.rfind("渺岚壁纸", 0), 0u) << w->design.name;
+        std::set<std::string> names;
+        for (ui::ControlId c : w->controls) EXPECT_TRUE(names.insert(engine.ControlName(c)).second);
+    }
+    EXPECT_EQ(engine.WindowTitle(app::WindowOf(WindowKind::Node)), "渺岚壁纸_节点更换");
+    EXPECT_EQ(engine.WindowTitle(main), "渺岚壁纸");
+    // Every page of both views sits at the same place in its container; tab data starts at 0.
+    for (const char* const* pages : {app::PagesOf4K(), app::PagesOfHd()}) {
+        for (int i = 0; i < app::kPagesPerView; ++i) {
+            auto page = engine.Control(Main(pages[i]));
+            ASSERT_TRUE(page);
+            EXPECT_EQ(page->rect, (ui::Rect{4, 57, 1264, 682}));
+            EXPECT_EQ(engine.GetTabData(page->parent, i), 0u);
+        }
+    }
+    EXPECT_EQ(engine.Control(Main("菜单"))->design.items, (std::vector<std::string>{"打开", "-", "设置", "-", "退出"}));
+    EXPECT_EQ(engine.GetText(app::ControlOf(WindowKind::Exit, "标签EX1"), ui::attr::kCaption),
+              "退出无法自动更换壁纸哟！是否退出？");
+}
+
+TEST_F(Shell, MainWindowBindingsReachTheirHandlersWithTheirValues) {
+    engine.Raise(EventKind::Tick, main, Main("时钟1"));
+    engine.Raise(EventKind::Click, main, Main("单选框EX1"));
+    engine.Raise(EventKind::Click, main, Main("单选框EX2"));
+    engine.Raise(EventKind::PageChanged, main, Main("静态4K"), 3);
+    engine.Raise(EventKind::PageChanged, main, Main("静态壁纸"), 6);
+    engine.Raise(EventKind::Click, main, Main("按钮EX1"));
+    engine.Raise(EventKind::Click, main, Main("按钮EX2"));
+    engine.Raise(EventKind::Click, main, Main("按钮EX3"));
+    engine.Raise(EventKind::ItemChosen, main, Main("游戏4K"), 11);
+    engine.Raise(EventKind::ItemChosen, main, Main("最新壁纸"), 0);
+    engine.Raise(EventKind::ItemChosen, main, Main("动物壁纸"), 4);
+    // The HD car list has no item-choice handler.
+    engine.Raise(EventKind::ItemChosen, main, Main("汽车壁纸"), 2);
+    engine.Raise(EventKind::ItemChosen, main, Main("汽车4K"), 2);
+    EXPECT_EQ(StepsAfterStartup(),
+              (std::vector<std::string>{"ConnectToNode", "Show4KView", "ShowHdView", "SelectCategoryTab 静态4K 3",
+                                        "SelectCategoryTab 静态壁纸 6", "FirstPage", "PreviousPage", "NextPage",
+                                        "SendDetailRequest 4K游戏 11", "SendDetailRequest K最新 0",
+                                        "SendDetailRequest K动物 4", "SendDetailRequest 4K汽车 2"}));
+    // The radio buttons of the main window are one group.
+    EXPECT_EQ(engine.GetInt(Main("单选框EX1"), ui::attr::kValue), 0);
+    EXPECT_EQ(engine.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
+}
+
+TEST_F(Shell, SecondaryWindowBindingsReachTheirHandlers) {
+    ui::WindowId detail = app::WindowOf(WindowKind::Detail);
+    ui::WindowId download = app::WindowOf(WindowKind::Download);
+    engine.Raise(EventKind::Click, detail, app::ControlOf(WindowKind::Detail, "按钮EX2"));
+    engine.Raise(EventKind::Click, download, app::ControlOf(WindowKind::Download, "按钮EX2"));
+    engine.Raise(EventKind::Tick, download, app::ControlOf(WindowKind::Download, "时钟1"));
+    engine.Raise(EventKind::Click, download, app::ControlOf(WindowKind::Download, "按钮EX1"));
+    ui::WindowId node = app::WindowOf(WindowKind::Node);
+    ASSERT_NE(node, 0);
+    engine.Raise(EventKind::RowChosen, node, app::ControlOf(WindowKind::Node, "超级列表框EX1"), 3);
+    EXPECT_EQ(app::RememberedNodeRow(), 3);
+    ClickIn(WindowKind::Node, "按钮EX1");
+    app::OpenSettingsWindow();
+    ClickIn(WindowKind::Settings, "单选框EX1");
+    ClickIn(WindowKind::Settings, "按钮EX4");
+    ClickIn(WindowKind::Settings, "按钮EX1");
+    ClickIn(WindowKind::Settings, "按钮EX2");
+    engine.SetModalHook([&](ui::WindowId w) {
+        engine.Raise(EventKind::TextChanged, w, app::ControlOf(WindowKind::Rotation, "编辑框EX1"));
+        engine.Raise(EventKind::SelectionChanged, w, app::ControlOf(WindowKind::Rotation, "组合框EX1"), 2);
+        ClickIn(WindowKind::Rotation, "destroy");
+    });
+    ClickIn(WindowKind::Settings, "按钮EX3");
+    EXPECT_EQ(StepsAfterStartup(),
+              (std::vector<std::string>{"SendDetailDownloadRequest", "ShowSponsorNotice", "ShowDownloadProgress",
+                                        "NodeWindowCreated", "SendNodeListRequest node open", "ChangeNode",
+                                        "SettingsWindowCreated", "ToggleAutoStart", "SendNodeListRequest node open",
+                                        "ChangeStorageFolder", "OpenStorageFolder", "RotationWindowCreated",
+                                        "RotationPeriodChanged", "RotationCategoryChanged 2"}));
+    EXPECT_FALSE(app::IsOpen(WindowKind::Rotation));
+    ClickIn(WindowKind::Settings, "destroy");
+    EXPECT_FALSE(app::IsOpen(WindowKind::Settings));
+}
+
+TEST_F(Shell, TrayKindsAndMenuDriveTheMainWindow) {
+    engine.Raise(EventKind::Click, main, Main("destroy"));
+    EXPECT_FALSE(engine.IsWindowVisible(main));
+    engine.Raise(EventKind::Tray, main, 0, 1);  // a single click does nothing
+    EXPECT_FALSE(engine.IsWindowVisible(main));
+    engine.Raise(EventKind::Tray, main, 0, 2);
+    EXPECT_TRUE(engine.IsWindowVisible(main));
+    EXPECT_EQ(engine.GetWindowState(main), ui::WindowState::Normal);
+
+    engine.Raise(EventKind::Click, main, Main("destroy1"));
+    EXPECT_EQ(engine.Window(main)->minimizeCalls, 1);
+    EXPECT_EQ(engine.GetWindowState(main), ui::WindowState::Minimized);
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 0);  // "打开"
+    EXPECT_EQ(engine.GetWindowState(main), ui::WindowState::Normal);
+
+    engine.Raise(EventKind::Tray, main, 0, 3);
+    ASSERT_EQ(engine.Popups().size(), 1u);
+    EXPECT_EQ(engine.Popups()[0], std::make_tuple(Main("菜单"), 5, 5));
+
+    // One identity per window kind: a second "设置" brings the open one forward.
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 2);
+    ui::WindowId settings = app::WindowOf(WindowKind::Settings);
+    ASSERT_NE(settings, 0);
+    engine.Raise(EventKind::Click, main, Main("destroy2"));
+    EXPECT_EQ(app::WindowOf(WindowKind::Settings), settings);
+    EXPECT_EQ(engine.Window(settings)->frontCalls, 1);
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 4);
+    EXPECT_TRUE(app::IsOpen(WindowKind::Exit));
+    EXPECT_EQ(g_exitCode, -1);
+}
+
+TEST_F(Shell, ExitWindowCancelsOrEndsAtOnce) {
+    app::OpenExitWindow();
+    ClickIn(WindowKind::Exit, "按钮EX2");
+    EXPECT_FALSE(app::IsOpen(WindowKind::Exit));
+    EXPECT_EQ(g_exitCode, -1);
+    app::OpenExitWindow();
+    ClickIn(WindowKind::Exit, "按钮EX1");
+    EXPECT_EQ(g_exitCode, 0);
+    EXPECT_FALSE(engine.HasTrayIcon(main));
+}
+
+TEST_F(Shell, NoticesHaveTheirTextsAndOwners) {
+    engine.Raise(EventKind::Click, main, Main("单选框EX3"));
+    engine.Raise(EventKind::Click, app::WindowOf(WindowKind::Detail), app::ControlOf(WindowKind::Detail, "按钮EX1"));
+    auto m = engine.Messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0].title, "渺岚壁纸");
+    EXPECT_EQ(m[0].text, "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内");
+    EXPECT_EQ(m[0].button, "确定");
+    EXPECT_EQ(m[0].owner, main);
+    EXPECT_EQ(m[1].title, "渺岚壁纸");
+    EXPECT_EQ(m[1].text, "此功能作者正在开发中");
+    EXPECT_EQ(m[1].button, "");
+    EXPECT_EQ(m[1].owner, 0);
+    // Neither view was asked for.
+    EXPECT_EQ(StepsAfterStartup(), std::vector<std::string>{});
+}
+
+TEST_F(Shell, CloseRequestsHideAuxiliaryAndMainWindowsAndKeepTheirState) {
+    ui::WindowId detail = app::WindowOf(WindowKind::Detail);
+    ui::ControlId text = app::ControlOf(WindowKind::Detail, "标签EX1");
+    engine.SetText(text, ui::attr::kCaption, "上一张");
+    engine.ShowWindow(detail, true);
+    EXPECT_FALSE(engine.Raise(EventKind::CloseRequested, detail));
+    EXPECT_TRUE(engine.WindowExists(detail));
+    EXPECT_FALSE(engine.IsWindowVisible(detail));
+    EXPECT_EQ(engine.GetText(text, ui::attr::kCaption), "上一张");
+
+    ui::WindowId download = app::WindowOf(WindowKind::Download);
+    engine.ShowWindow(download, true);
+    EXPECT_FALSE(engine.Raise(EventKind::CloseRequested, download));
+    EXPECT_EQ(app::WindowOf(WindowKind::Download), download);
+    EXPECT_FALSE(engine.IsWindowVisible(download));
+
+    // Hide/show cycles of the main window keep its controls as they were.
+    ui::ControlId tabs = Main("静态壁纸");
+    engine.SetTabData(tabs, 2, 0xDEADBEEF);
+    engine.SetText(Main("标签EX1"), ui::attr::kCaption, "共9页");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(engine.Raise(EventKind::CloseRequested, main));
+        EXPECT_FALSE(engine.IsWindowVisible(main));
+        engine.Raise(EventKind::Tray, main, 0, 2);
+    }
+    EXPECT_TRUE(engine.WindowExists(main));
+    EXPECT_EQ(engine.GetTabData(tabs, 2), 0xDEADBEEFu);
+    EXPECT_EQ(engine.GetText(Main("标签EX1"), ui::attr::kCaption), "共9页");
+    EXPECT_TRUE(engine.HasTrayIcon(main));
+
+    // The tray icon goes with the main window.
+    engine.DestroyWindow(main);
+    EXPECT_FALSE(app::IsOpen(WindowKind::Main));
+}
+
+TEST_F(Shell, RotationWindowIsModalAndHasOneIdentity) {
+    int inside = 0;
+    engine.SetModalHook([&](ui::WindowId w) {
+        ++inside;
+        EXPECT_TRUE(engine.Window(w)->modal);
+        // Asking again while it is open only brings it forward.
+        app::OpenRotationWindow();
+        EXPECT_EQ(engine.Window(w)->frontCalls, 1);
+        ClickIn(WindowKind::Rotation, "destroy");
+    });
+    app::OpenRotationWindow();
+    EXPECT_EQ(inside, 1);
+    EXPECT_FALSE(app::IsOpen(WindowKind::Rotation));
+}
+
+TEST_F(Shell, LoadingIndicatorMovesInAndOut) {
+    app::ShowLoadingIndicator(true);
+    EXPECT_EQ(engine.Control(Main("加载图片"))->rect, (ui::Rect{520, 448, 288, 80}));
+    app::ShowLoadingIndicator(false);
+    EXPECT_EQ(engine.Control(Main("加载图片"))->rect, (ui::Rect{-300, 448, 288, 80}));
+    EXPECT_TRUE(engine.Control(Main("加载图片"))->visible);
+}
+
+}  // namespace
