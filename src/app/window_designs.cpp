@@ -25,6 +25,11 @@ ControlDesign C(const char* name, Kind kind, Rect rect, const char* caption = ""
     return d;
 }
 
+ControlDesign Accent(ControlDesign d) {
+    d.accent = true;
+    return d;
+}
+
 ControlDesign Tabs(const char* name, Rect rect, const char* const* pages) {
     ControlDesign tabs = C(name, Kind::Selectthefolder, rect);
     for (int i = 0; i < kPagesPerView; ++i) {
@@ -79,7 +84,7 @@ WindowDesign Detail() {
     c.push_back(C("标签EX6", Kind::Label, {56, 608, 128, 24}));
     c.push_back(C("标签EX7", Kind::Label, {216, 616, 128, 24}));
     c.push_back(C("按钮EX1", Kind::Button, {648, 616, 104, 32}, "收藏"));
-    c.push_back(C("按钮EX2", Kind::Button, {768, 616, 104, 32}, "下载"));
+    c.push_back(Accent(C("按钮EX2", Kind::Button, {768, 616, 104, 32}, "下载")));
     return w;
 }
 
@@ -103,7 +108,7 @@ WindowDesign Download() {
 WindowDesign Node() {
     WindowDesign w{"NodeWindow", "渺岚壁纸_节点更换", 491, 254, true, true, {}};
     w.controls.push_back(C("超级列表框EX1", Kind::SuperListbox, {16, 40, 464, 176}));
-    w.controls.push_back(C("按钮EX1", Kind::Button, {168, 224, 160, 24}, "确定更换节点"));
+    w.controls.push_back(Accent(C("按钮EX1", Kind::Button, {168, 224, 160, 24}, "确定更换节点")));
     return w;
 }
 
@@ -158,7 +163,7 @@ WindowDesign Exit() {
     WindowDesign w{"ExitWindow", "渺岚壁纸_退出", 288, 151, true, true, {}};
     auto& c = w.controls;
     c.push_back(C("标签EX1", Kind::Label, {8, 56, 272, 40}, "退出无法自动更换壁纸哟！是否退出？"));
-    c.push_back(C("按钮EX1", Kind::Button, {152, 112, 72, 24}, "退出"));
+    c.push_back(Accent(C("按钮EX1", Kind::Button, {152, 112, 72, 24}, "退出")));
     c.push_back(C("按钮EX2", Kind::Button, {56, 112, 72, 24}, "取消"));
     return w;
 }

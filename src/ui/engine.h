@@ -50,6 +50,7 @@ struct ControlDesign {
     std::vector<ControlDesign> pages;
     bool visible = true;
     int value = 0;  // initial attribute 16 (radio button selected, page, position)
+    bool accent = false;  // a button drawn as the window's main action
 };
 
 struct WindowDesign {

@@ -1,0 +1,19 @@
+// Process start: the UI thread makes the engine, the main window runs start-up in its
+// creation handler, then the message loop runs until the program ends.
+#include <windows.h>
+#include <objbase.h>
+
+#include "app/startup.h"
+#include "sys/paths.h"
+#include "ui/win32_engine.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Relative paths and libraries named without a folder resolve in the program's folder.
+    SetCurrentDirectoryA(sys::ProgramFolder().c_str());
+    ui::EnableDpiAwareness();
+    // The shell's folder dialog needs COM on this thread.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    static ui::Win32Engine engine;
+    app::StartProgram(engine);
+    return ui::RunMessageLoop();
+}
