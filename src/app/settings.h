@@ -1,10 +1,12 @@
 // Config.ini and the storage folders.
 //
 // Config.ini lives at program folder + "\data\Config.ini" and is read and written only through
-// the system's private-profile functions, one key per call, never cached.
+// the system's private-profile functions, one key per call, never cached. The *In / *At forms
+// take the folders explicitly; the plain forms use the program folder.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace app {
 
@@ -15,19 +17,27 @@ std::string SettingsPath();
 // bytes <= 32 of the path, section and key are skipped; an empty one gives the empty text.
 // Values are cut to 10,239 bytes. A key present with an empty value reads as empty.
 std::string ReadSetting(const std::string& section, const std::string& key, const std::string& defaultText);
+std::string ReadSettingAt(const std::string& iniPath, const std::string& section, const std::string& key,
+                          const std::string& defaultText);
 
 // Writes one value (creating section and file); the result is ignored by every caller.
 bool WriteSetting(const std::string& section, const std::string& key, const std::string& value);
+bool WriteSettingAt(const std::string& iniPath, const std::string& section, const std::string& key,
+                    const std::string& value);
 
 // True exactly when the path names an existing folder.
 bool DirectoryExists(const std::string& path);
 
-// The documents folder + "\" + "\Zerav" (its doubled backslash kept, as it always was).
+// The documents folder, a "\" when it does not end in one, then "\Zerav": the doubled
+// backslash is kept, as stored settings and folders already carry it.
 std::string DefaultStorageFolder();
+std::string StorageFolderUnder(std::string_view documentsFolder);
 
 // Re-reads "路径" into the storage folder, creates the missing folders (one level each):
-// storage folder, its "\图片" and "\壁纸", and program folder + "\data".
+// storage folder, its "\图片" and "\壁纸", and program folder + "\data". Nothing is written to
+// Config.ini.
 void InitSettingsAndFolders();
+void InitSettingsAndFoldersIn(const std::string& programFolder, const std::string& defaultStorage);
 
 // The storage folder as the last InitSettingsAndFolders (or the settings window) read it.
 // Safe from any thread.
@@ -37,5 +47,19 @@ void SetStorageFolder(const std::string& folder);
 // The node the client connects to: fixed at build time, port 1629.
 std::string NodeHost();
 constexpr int kNodePort = 1629;
+
+// Sections and keys of Config.ini.
+inline constexpr const char* kSectionGeneral = "常规设置";
+inline constexpr const char* kKeyPath = "路径";
+inline constexpr const char* kSectionNode = "节点";
+inline constexpr const char* kKeyNodeName = "节点名称";
+inline constexpr const char* kKeyNodeSponsor = "节点商";
+inline constexpr const char* kKeyNodeId = "节点设置";
+inline constexpr const char* kSectionRotation = "自动更换";
+inline constexpr const char* kKeyRotationType = "类型";
+inline constexpr const char* kKeyRotationPeriod = "周期";
+
+// Leading bytes <= 32 removed (the profile functions' own argument clean-up).
+std::string_view SkipLeadingControlBytes(std::string_view text);
 
 }  // namespace app
