@@ -88,11 +88,11 @@ bool HideDownloadWindow() {
 }
 
 void ShowDynamicWallpaperNotice() {
-    Ui().MessageBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
+    Ui().MsgBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
                     WindowOf(WindowKind::Main));
 }
 
-void ShowFavouriteNotice() { Ui().MessageBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
+void ShowFavouriteNotice() { Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
 
 void RememberNodeRow(int row) { g_nodeRow.store(row); }
 int RememberedNodeRow() { return g_nodeRow.load(); }

@@ -149,7 +149,7 @@ public:
 
     // Message box with title and text; `button` replaces the default caption when not empty;
     // `owner` 0 for none. Returns when the box is closed.
-    virtual void MessageBox(const std::string& title, const std::string& text,
+    virtual void MsgBox(const std::string& title, const std::string& text,
                             const std::string& button, WindowId owner) = 0;
 
     // Notification-area icon of the window (the program icon) with its tooltip.
@@ -162,7 +162,7 @@ public:
     virtual void PopupTrayMenu(ControlId menu, int dx, int dy) = 0;
 
     // Icon list: items in insertion order. position -1 appends / deletes all.
-    virtual ImageId LoadImage(const std::string& bytes, int width, int height) = 0;
+    virtual ImageId LoadImageEx(const std::string& bytes, int width, int height) = 0;
     virtual void DestroyImage(ImageId image) = 0;
     virtual void InsertIcoItem(ControlId list, int position, ImageId image, const std::string& title) = 0;
     virtual void DeleteIcoItem(ControlId list, int position) = 0;

@@ -208,7 +208,7 @@ void HeadlessEngine::SetPicture(ControlId control, const std::string& bytes) {
     if (HeadlessControl* c = ControlLocked(control)) c->picture = bytes;
 }
 
-void HeadlessEngine::MessageBox(const std::string& title, const std::string& text,
+void HeadlessEngine::MsgBox(const std::string& title, const std::string& text,
                                 const std::string& button, WindowId owner) {
     std::lock_guard lock(mutex_);
     messages_.push_back({title, text, button, owner});
@@ -238,7 +238,7 @@ void HeadlessEngine::PopupTrayMenu(ControlId menu, int dx, int dy) {
     popups_.emplace_back(menu, dx, dy);
 }
 
-ImageId HeadlessEngine::LoadImage(const std::string& bytes, int width, int height) {
+ImageId HeadlessEngine::LoadImageEx(const std::string& bytes, int width, int height) {
     std::lock_guard lock(mutex_);
     if (width <= 0 || height <= 0) return 0;
     ImageId id = nextImage_++;

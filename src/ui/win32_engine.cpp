@@ -1,6 +1,8 @@
 // The Win32 engine: windows, controls, events and the hop onto the UI thread.
 #include "ui/win32_engine.h"
 
+#include "ui/win32_internal.h"  // <windows.h> before the shell and common-control headers
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -8,7 +10,6 @@
 #include <functional>
 
 #include "sys/native_calls.h"
-#include "ui/win32_internal.h"
 
 namespace ui {
 
@@ -519,7 +520,7 @@ struct Win32Engine::State {
             }
             case WM_SETCURSOR:
                 if (LOWORD(lp) == HTCLIENT && w->hover && (w->hover->design.kind != Kind::IcoListbox || w->hover->hoverPart >= 0)) {
-                    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+                    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
                     return TRUE;
                 }
                 break;
@@ -671,7 +672,7 @@ Win32Engine::Win32Engine() : state_(std::make_unique<State>()) {
     wc.style = CS_DBLCLKS | CS_DROPSHADOW;
     wc.lpfnWndProc = SkinWindowProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hIcon = win32::ProgramIcon(GetSystemMetrics(SM_CXICON));
     wc.hIconSm = win32::ProgramIcon(GetSystemMetrics(SM_CXSMICON));
     wc.lpszClassName = kWindowClass;
@@ -1007,7 +1008,7 @@ void Win32Engine::SetPicture(ControlId control, const std::string& bytes) {
     });
 }
 
-void Win32Engine::MessageBox(const std::string& title, const std::string& text, const std::string& button,
+void Win32Engine::MsgBox(const std::string& title, const std::string& text, const std::string& button,
                              WindowId owner) {
     state_->OnUi([&] {
         Win* w = state_->FindWin(owner);
@@ -1078,7 +1079,7 @@ void Win32Engine::PopupTrayMenu(ControlId menu, int dx, int dy) {
     });
 }
 
-ImageId Win32Engine::LoadImage(const std::string& bytes, int width, int height) {
+ImageId Win32Engine::LoadImageEx(const std::string& bytes, int width, int height) {
     // Decoding and scaling run on the caller's thread; GDI+ objects are not tied to a thread.
     auto picture = win32::DecodePicture(bytes);
     if (!picture) return 0;

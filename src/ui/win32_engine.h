@@ -39,13 +39,13 @@ public:
     void SetText(ControlId control, int attribute, const std::string& text) override;
     std::string GetText(ControlId control, int attribute) override;
     void SetPicture(ControlId control, const std::string& bytes) override;
-    void MessageBox(const std::string& title, const std::string& text, const std::string& button,
+    void MsgBox(const std::string& title, const std::string& text, const std::string& button,
                     WindowId owner) override;
     void AddTrayIcon(WindowId window, const std::string& tooltip) override;
     void RemoveTrayIcon(WindowId window) override;
     bool HasTrayIcon(WindowId window) override;
     void PopupTrayMenu(ControlId menu, int dx, int dy) override;
-    ImageId LoadImage(const std::string& bytes, int width, int height) override;
+    ImageId LoadImageEx(const std::string& bytes, int width, int height) override;
     void DestroyImage(ImageId image) override;
     void InsertIcoItem(ControlId list, int position, ImageId image, const std::string& title) override;
     void DeleteIcoItem(ControlId list, int position) override;

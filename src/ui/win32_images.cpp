@@ -1,11 +1,12 @@
 // Pictures for the Win32 engine: decoding through GDI+, scaling, built-in resources.
+#include "ui/win32_internal.h"  // <windows.h> first
+
 #include <shlwapi.h>
 
 #include <cwctype>
 
 #include "sys/text.h"
 #include "ui/image_sniff.h"
-#include "ui/win32_internal.h"
 
 namespace ui::win32 {
 namespace {

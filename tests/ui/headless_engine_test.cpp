@@ -37,8 +37,8 @@ TEST(HeadlessEngine, IconListKeepsInsertionOrderAndElementsCallBackWithThePositi
     ui::WindowId w = e.CreateWindowFrom(ListWindow(), [](const ui::Event&) { return true; });
     ui::ControlId list = e.FindControl(w, "b");
     ASSERT_NE(list, 0);
-    ui::ImageId good = e.LoadImage(kPng, 296, 156);
-    ui::ImageId bad = e.LoadImage("not a picture", 296, 156);
+    ui::ImageId good = e.LoadImageEx(kPng, 296, 156);
+    ui::ImageId bad = e.LoadImageEx("not a picture", 296, 156);
     e.InsertIcoItem(list, -1, good, "one");
     e.InsertIcoItem(list, -1, bad, "two");
     e.InsertIcoItem(list, 0, good, "zero");
@@ -137,7 +137,7 @@ TEST(HeadlessEngine, CallsFromManyThreadsKeepEveryItem) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
-                ui::ImageId img = e.LoadImage(kPng, 10, 10);
+                ui::ImageId img = e.LoadImageEx(kPng, 10, 10);
                 e.InsertIcoItem(list, -1, img, "");
                 e.DestroyImage(img);
                 e.IcoItemCount(list);
