@@ -90,8 +90,7 @@ def logo():
     img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     img.alpha_composite(brand_tile(60), (4, 10))
     d = ImageDraw.Draw(img)
-    d.text((76, 12), "渺岚壁纸", font=font(34), fill=INK + (255,))
-    d.text((78, 54), "MIAOLAN WALLPAPER", font=font(12), fill=MUTED + (255,))
+    text_center(d, (72, 0, w, h), "渺岚壁纸", font(36), INK + (255,))
     img.save(os.path.join(OUT, "logo.png"))
 
 
@@ -182,7 +181,8 @@ def loading():
     frames = []
     n = 12
     for i in range(n):
-        img = Image.new("RGB", (288, 80), (255, 255, 255))
+        # Outside its rounded card the picture has the colour of the page it floats on.
+        img = Image.new("RGB", (288, 80), (243, 244, 246))
         d = ImageDraw.Draw(img)
         d.rounded_rectangle((0, 0, 287, 79), 14, fill=(255, 255, 255), outline=(229, 231, 235), width=2)
         for j in range(3):

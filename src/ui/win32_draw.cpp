@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sys/text.h"
 #include "ui/win32_internal.h"
 
 namespace ui::win32 {
@@ -94,6 +95,18 @@ void Text(Gdiplus::Graphics& g, const std::string& gbk, RectF r, float px, bool 
     g.DrawString(text.c_str(), static_cast<INT>(text.size()), &FontOf(px, bold), r, &format, &brush);
 }
 
+// The largest size up to `px` at which the text fits the width (never below 10 px): design
+// rectangles were laid out for a narrower face than the ones we may get.
+float FittingSize(Gdiplus::Graphics& g, const std::string& gbk, float width, float px, bool bold) {
+    std::wstring text = Wide(gbk);
+    for (; px > 10.0f; px -= 0.5f) {
+        RectF bounds;
+        g.MeasureString(text.c_str(), static_cast<INT>(text.size()), &FontOf(px, bold), Gdiplus::PointF(0, 0), &bounds);
+        if (bounds.Width <= width) break;
+    }
+    return px;
+}
+
 // A picture fitted into the box, keeping its proportions, centred.
 void DrawFitted(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, RectF box) {
     if (!bitmap) return;
@@ -123,7 +136,7 @@ void DrawButton(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
         DrawFitted(g, c.image->Current(), r);
         return;
     }
-    float px = r.Height >= 30 ? 14.0f : 13.0f;
+    float px = FittingSize(g, c.caption, r.Width - 10, r.Height >= 30 ? 14.0f : 13.0f, false);
     RectF box(r.X + 0.5f, r.Y + 0.5f, r.Width - 1, r.Height - 1);
     if (c.design.accent) {
         FillRound(g, box, 6, pressed ? Color(255, 30, 64, 175) : (hover ? kAccentDark : kAccent));
@@ -156,7 +169,8 @@ void DrawRadio(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
         Gdiplus::SolidBrush fill(kAccent);
         g.FillEllipse(&fill, RectF(dot.X + 4, dot.Y + 4, d - 8, d - 8));
     }
-    Text(g, c.caption, RectF(r.X + d + 8, r.Y, r.Width - d - 8, r.Height), 13, false, kText);
+    // The caption may run past the design width rather than lose its last character.
+    Text(g, c.caption, RectF(r.X + d + 6, r.Y, r.Width - d - 6 + 32, r.Height), 13, false, kText);
 }
 
 void DrawProgress(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
@@ -280,8 +294,12 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
             if (IsTitleLabel(w, c))
                 Text(g, c.caption, RectF(r.X, r.Y - 2, r.Width + 40, r.Height + 4), 16, true, kText);
             else
-                Text(g, c.caption, r, 13, false, kTextSoft, Align::Near,
-                     r.Height >= 40 || c.caption.find('\n') != std::string::npos);
+            {
+                bool wrap = r.Height >= 40 || c.caption.find('\n') != std::string::npos;
+                float spare = std::max(0.0f, std::min(24.0f, w.design.width - 6 - (r.X + r.Width)));
+                RectF room = wrap ? r : RectF(r.X, r.Y, r.Width + spare, r.Height);
+                Text(g, c.caption, room, 13, false, kTextSoft, Align::Near, wrap);
+            }
             break;
         case Kind::TransLabel:
             if (IsBars(c.caption)) {
@@ -314,6 +332,17 @@ void DrawSkin(Gdiplus::Graphics& g, const Win& w) {
     }
     Gdiplus::Pen border(kBorder, 1);
     g.DrawRectangle(&border, RectF(0.5f, 0.5f, width - 1, height - 1));
+    // A window whose design has no title line of its own shows its title in the skin.
+    bool titled = std::any_of(w.controls.begin(), w.controls.end(), [](const auto& c) {
+        return c->design.kind == Kind::Label && c->rect.top <= 16 && c->parent == nullptr;
+    });
+    if (!titled && w.design.width < 1000) {
+        std::string title = w.design.title;
+        // A trail byte may equal '_': the search has to know GBK.
+        int cut = sys::FindLast(title, "_");
+        if (cut > 0) title = title.substr(0, cut - 1) + " \xA1\xA4 " + title.substr(cut);  // GBK middle dot
+        Text(g, title, RectF(16, 8, width - 64, 24), 14, true, kText);
+    }
     Rect close = CloseBoxRect(w);
     if (close.width > 0) {
         RectF cr = F(close);

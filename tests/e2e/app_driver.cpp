@@ -1,0 +1,76 @@
+#include "app_driver.h"
+
+namespace e2e {
+namespace {
+
+// What the engine's skinned windows are registered as, and the tray callback it asks for.
+const wchar_t kSkinClass[] = L"MiaolanSkinWindow";
+constexpr UINT kTrayMessage = WM_APP + 2;
+
+HWND Find(const wchar_t* title) { return FindWindowW(kSkinClass, title); }
+
+}  // namespace
+
+HWND WaitForWindow(const wchar_t* title, int timeoutMs, bool visible) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        HWND w = Find(title);
+        if (w && (!visible || IsWindowVisible(w))) return w;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+bool WaitUntilGone(const wchar_t* title, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        HWND w = Find(title);
+        if (!w || !IsWindowVisible(w)) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+SIZE ClientSize(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+void ClickDesign(HWND window, int designWidth, int x, int y) {
+    double scale = static_cast<double>(ClientSize(window).cx) / designWidth;
+    LPARAM at = MAKELPARAM(static_cast<int>(x * scale), static_cast<int>(y * scale));
+    PostMessageW(window, WM_MOUSEMOVE, 0, at);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+void PostTrayEvent(HWND main, int kind) {
+    UINT event = kind == 1 ? WM_LBUTTONUP : kind == 2 ? WM_LBUTTONDBLCLK : WM_CONTEXTMENU;
+    PostMessageW(main, kTrayMessage, 0, MAKELPARAM(event, 1));
+}
+
+bool ChooseTrayMenu(HWND main, int command, int timeoutMs) {
+    PostTrayEvent(main, 3);
+    HWND menu = nullptr;
+    for (int waited = 0; waited <= timeoutMs && !menu; waited += 50) {
+        menu = FindWindowW(L"#32768", nullptr);
+        if (menu && !IsWindowVisible(menu)) menu = nullptr;
+        if (!menu) Sleep(50);
+    }
+    if (!menu) return false;
+    // Separators are skipped by the arrow keys.
+    for (int i = 0; i < command; ++i) {
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(menu, WM_KEYUP, VK_DOWN, 0);
+    }
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(menu, WM_KEYUP, VK_RETURN, 0);
+    return true;
+}
+
+std::wstring WinePath(const std::string& linuxPath) {
+    std::wstring out = L"Z:";
+    for (char c : linuxPath) out += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+}  // namespace e2e

@@ -1,0 +1,26 @@
+// Drives a running MiaolanWallpaper.exe from another process, as a user would: finds its
+// windows by title and clicks at design coordinates. Windows only; every wait is bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace e2e {
+
+// The visible window of the program with exactly this title, or null after `timeoutMs`.
+HWND WaitForWindow(const wchar_t* title, int timeoutMs, bool visible = true);
+// Waits until the window is gone or hidden; false on time-out.
+bool WaitUntilGone(const wchar_t* title, int timeoutMs);
+SIZE ClientSize(HWND window);
+// A left click at (x, y) in design pixels of a window `designWidth` wide. Posted, so a click
+// that opens a modal window does not hold the driver.
+void ClickDesign(HWND window, int designWidth, int x, int y);
+// The tray icon's event as the shell sends it: 1 left up, 2 double-click, 3 context menu.
+void PostTrayEvent(HWND main, int kind);
+// Opens the tray menu and chooses its n-th command (1 "打开", 2 "设置", 3 "退出").
+bool ChooseTrayMenu(HWND main, int command, int timeoutMs);
+// Z:\ path of a Linux path, for CreateProcess under Wine.
+std::wstring WinePath(const std::string& linuxPath);
+
+}  // namespace e2e
