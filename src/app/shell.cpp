@@ -90,6 +90,17 @@ bool HideDownloadWindow() {
 void ShowDynamicWallpaperNotice() {
     Ui().MsgBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
                     WindowOf(WindowKind::Main));
+    // The click selected the dynamic selector, but there is no such view to show.
+    SyncViewSelectors();
+}
+
+void SyncViewSelectors() {
+    ui::ControlId strip4K = ControlOf(WindowKind::Main, "静态4K");
+    if (!strip4K) return;
+    int left = Ui().GetInt(strip4K, ui::attr::kLeft);
+    ui::Rect window = Ui().WindowRect(WindowOf(WindowKind::Main));
+    bool in4K = Ui().GetInt(strip4K, ui::attr::kVisible) != 0 && left >= 0 && left < window.width;
+    Ui().SetInt(ControlOf(WindowKind::Main, in4K ? "单选框EX1" : "单选框EX2"), ui::attr::kValue, 1);
 }
 
 void ShowFavouriteNotice() { Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }

@@ -30,7 +30,11 @@ void CloseExitWindow();
 bool HideDetailWindow();
 bool HideDownloadWindow();
 
+// The notice of the dynamic view; the view stays, and so does its selector.
 void ShowDynamicWallpaperNotice();
+// Selects the view selector of the strip that is in the window (4K when 静态4K is shown inside
+// the window, HD otherwise). The view switch calls it after moving the strips.
+void SyncViewSelectors();
 void ShowFavouriteNotice();
 
 void RememberNodeRow(int row);

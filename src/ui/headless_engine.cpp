@@ -162,7 +162,12 @@ void HeadlessEngine::SetInt(ControlId control, int attribute, int value) {
         case attr::kWidth: c->rect.width = value; break;
         case attr::kHeight: c->rect.height = value; break;
         case attr::kVisible: c->visible = value != 0; break;
-        case attr::kValue: c->value = value; break;
+        case attr::kValue:
+            if (c->design.kind == Kind::Radiobutton && value)
+                for (auto& [id, other] : controls_)
+                    if (other.window == c->window && other.design.kind == Kind::Radiobutton) other.value = 0;
+            c->value = value;
+            break;
         case attr::kCurrentSelection: c->selection = value; break;
         case attr::kInterval: c->interval = value < 0 ? 0 : value; break;
         default: break;

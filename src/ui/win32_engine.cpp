@@ -21,8 +21,10 @@ namespace {
 
 constexpr UINT kRunCall = WM_APP + 1;
 constexpr UINT kTrayMessage = WM_APP + 2;
+constexpr UINT kTrayMenuLater = WM_APP + 3;
 constexpr UINT_PTR kTimerBase = 0x10000;      // + control id: timer controls
 constexpr UINT_PTR kAnimationBase = 0x20000;  // + control id: animated pictures
+constexpr UINT_PTR kTrayMenuTimer = 0x30000000;
 constexpr UINT kNativeIdBase = 0x1000;        // + control id: native child controls
 const wchar_t kWindowClass[] = L"MiaolanSkinWindow";
 const wchar_t kCallClass[] = L"MiaolanUiCalls";
@@ -65,6 +67,8 @@ struct Win32Engine::State {
     HWND callWindow = nullptr;
     ULONG_PTR gdiplusToken = 0;
     UINT taskbarCreated = 0;
+    bool inTrayMenu = false;
+    DWORD lastTrayButtonUp = 0;
     std::map<WindowId, std::unique_ptr<Win>> windows;
     std::map<ControlId, Ctl*> controls;
     std::map<ImageId, std::shared_ptr<Gdiplus::Bitmap>> images;
@@ -541,7 +545,10 @@ struct Win32Engine::State {
             }
             case WM_TIMER: {
                 UINT_PTR id = wp;
-                if (id >= kAnimationBase) {
+                if (id == kTrayMenuTimer) {
+                    KillTimer(hwnd, id);
+                    PostMessageW(hwnd, kTrayMenuLater, 0, 0);
+                } else if (id >= kAnimationBase) {
                     Ctl* c = FindCtl(static_cast<ControlId>(id - kAnimationBase));
                     auto* picture = c ? (c->picture ? c->picture.get() : c->image.get()) : nullptr;
                     if (!picture || picture->frames.size() < 2) {
@@ -559,13 +566,43 @@ struct Win32Engine::State {
             }
             case kTrayMessage: {
                 int kind = 0;
-                switch (LOWORD(lp)) {
+                UINT event = LOWORD(lp);
+                switch (event) {
                     case WM_LBUTTONUP: kind = 1; break;
                     case WM_LBUTTONDBLCLK: kind = 2; break;
-                    case WM_CONTEXTMENU: kind = 3; break;
+                    // Windows follows a right-button release with WM_CONTEXTMENU; Wine sends only
+                    // the release, and the menu key sends only WM_CONTEXTMENU. One menu per press.
+                    case WM_RBUTTONUP: kind = 3; break;
+                    case WM_CONTEXTMENU:
+                        if (!inTrayMenu && GetTickCount() - lastTrayButtonUp > 1000) kind = 3;
+                        break;
                     default: break;
                 }
-                if (kind) Raise(w->id, EventKind::Tray, 0, kind);
+                if (kind == 3 && inTrayMenu) kind = 0;
+                if (kind == 3 && event == WM_RBUTTONUP) {
+                    // The button release is still on its way through the input queues; a menu
+                    // opened now is closed by it again under Wine. Open it once that has passed.
+                    lastTrayButtonUp = GetTickCount();
+                    SetTimer(hwnd, kTrayMenuTimer, 150, nullptr);
+                    return 0;
+                }
+                if (kind) {
+                    WindowId id = w->id;
+                    bool nested = inTrayMenu;
+                    inTrayMenu = kind == 3 || inTrayMenu;
+                    Raise(id, EventKind::Tray, 0, kind);
+                    inTrayMenu = nested;
+                    if (event == WM_RBUTTONUP) lastTrayButtonUp = GetTickCount();
+                }
+                return 0;
+            }
+            case kTrayMenuLater: {
+                if (inTrayMenu) return 0;
+                WindowId id = w->id;
+                inTrayMenu = true;
+                Raise(id, EventKind::Tray, 0, 3);
+                inTrayMenu = false;
+                lastTrayButtonUp = GetTickCount();
                 return 0;
             }
             case WM_CLOSE: {
@@ -1071,7 +1108,7 @@ void Win32Engine::PopupTrayMenu(ControlId menu, int dx, int dy) {
         // A notification-area menu closes when the user clicks elsewhere only if its owner is
         // in front, and needs the null message after it to close properly.
         SetForegroundWindow(owner);
-        int chosen = TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY,
+        int chosen = TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                     cursor.x - dx, cursor.y - dy, 0, owner, nullptr);
         PostMessageW(owner, WM_NULL, 0, 0);
         DestroyMenu(popup);

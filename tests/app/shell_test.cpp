@@ -281,8 +281,15 @@ TEST_F(Shell, NoticesHaveTheirTextsAndOwners) {
     EXPECT_EQ(m[1].text, "此功能作者正在开发中");
     EXPECT_EQ(m[1].button, "");
     EXPECT_EQ(m[1].owner, 0);
-    // Neither view was asked for.
+    // Neither view was asked for, and the selectors still show the HD view.
     EXPECT_EQ(StepsAfterStartup(), std::vector<std::string>{});
+    EXPECT_EQ(engine.GetInt(Main("单选框EX3"), ui::attr::kValue), 0);
+    EXPECT_EQ(engine.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
+    // Once the 4K strip is in the window, the 4K selector is the one that stays.
+    engine.SetInt(Main("静态4K"), ui::attr::kLeft, 2);
+    engine.Raise(EventKind::Click, main, Main("单选框EX3"));
+    EXPECT_EQ(engine.GetInt(Main("单选框EX1"), ui::attr::kValue), 1);
+    EXPECT_EQ(engine.GetInt(Main("单选框EX3"), ui::attr::kValue), 0);
 }
 
 TEST_F(Shell, CloseRequestsHideAuxiliaryAndMainWindowsAndKeepTheirState) {
