@@ -14,7 +14,8 @@ scales=${*:-100 150}
 if [ ! -f build/win/CMakeCache.txt ]; then
   cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 fi
-cmake --build build/win -j2 --target MiaolanWallpaper ui_driver engine_gallery >/dev/null
+cmake --build build/win -j2 --target MiaolanWallpaper ui_driver engine_gallery >/dev/null || {
+  echo "screenshots: build failed"; exit 1; }
 
 # A screen of our own, large enough for the gallery's windows side by side at 150 %.
 xvfb_log=$(mktemp)

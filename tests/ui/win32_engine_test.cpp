@@ -65,7 +65,7 @@ protected:
             window = engine->CreateWindowFrom(TestWindow(), [this](const ui::Event& e) {
                 std::lock_guard lock(mutex);
                 events.push_back({e.kind, engine->ControlName(e.control), e.value, GetCurrentThreadId()});
-                return true;
+                return e.kind != EventKind::CloseRequested || allowClose.load();
             });
             {
                 std::lock_guard lock(mutex);
@@ -113,6 +113,7 @@ protected:
     std::mutex mutex;
     std::condition_variable changed;
     bool ready = false;
+    std::atomic<bool> allowClose{false};
     std::vector<Recorded> events;
 };
 
@@ -250,6 +251,49 @@ TEST_F(EngineOnUiThread, NativeFieldsReportTheUsersChangesOnly) {
     EXPECT_EQ(e[2].value, 1);
     EXPECT_EQ(e[3].kind, EventKind::RowChosen);
     EXPECT_EQ(e[3].value, 0);
+}
+
+TEST_F(EngineOnUiThread, MessageBoxFromAnotherThreadHasItsCaptionsAndOwner) {
+    std::atomic<bool> returned{false};
+    std::thread receive([&] {
+        engine->MsgBox("渺岚壁纸", "第一行\r\n第二行", "知道了", window);
+        returned = true;
+    });
+    HWND box = nullptr;
+    for (int i = 0; i < 1000 && !box; ++i) {
+        box = FindWindowW(L"#32770", L"渺岚壁纸");
+        if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(box, nullptr);
+    wchar_t caption[32] = {};
+    GetDlgItemTextW(box, IDOK, caption, 32);
+    EXPECT_STREQ(caption, L"知道了");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), hwnd);
+    // The UI thread keeps answering while the box is up; the caller waits for the box.
+    EXPECT_TRUE(Answers());
+    EXPECT_FALSE(returned);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    receive.join();
+    EXPECT_TRUE(returned);
+}
+
+TEST_F(EngineOnUiThread, CloseRequestsAreAnsweredByTheHandler) {
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(engine->WindowExists(window));
+    EXPECT_TRUE(IsWindow(hwnd));
+    allowClose = true;
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(engine->WindowExists(window));
+    EXPECT_FALSE(IsWindow(hwnd));
+    auto e = Events();
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[1].kind, EventKind::CloseRequested);
+    EXPECT_EQ(e[2].kind, EventKind::CloseRequested);
+    EXPECT_EQ(e[3].kind, EventKind::Destroying);
+    // Calls on a window that is gone are harmless.
+    EXPECT_EQ(engine->FindControl(window, "label"), 0);
+    engine->ShowWindow(window, true);
+    EXPECT_EQ(engine->GetText(0, ui::attr::kCaption), "");
 }
 
 }  // namespace
