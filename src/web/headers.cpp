@@ -45,7 +45,8 @@ std::string NormalizeHeaderNames(std::string_view block) {
         int colon = sys::Find(line, ":");
         if (colon < 0) continue;
         size_t nameLength = static_cast<size_t>(colon - 1);
-        lines.push_back(CapitalizePieces(std::string_view(line).substr(0, nameLength)) + line.substr(nameLength));
+        lines.push_back(CapitalizePieces(std::string_view(line).substr(0, nameLength)) +
+                        line.substr(nameLength));
     }
     return sys::Join(lines, "\r\n");
 }

@@ -14,9 +14,9 @@ namespace {
 constexpr std::array<const char*, kMethodCount> kVerbs = {"GET",     "POST",   "HEAD",  "PUT",
                                                           "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 
-constexpr uint32_t kOpenTypeDirect = 1;     // INTERNET_OPEN_TYPE_DIRECT
-constexpr uint32_t kOpenTypeProxy = 3;      // INTERNET_OPEN_TYPE_PROXY
-constexpr uint32_t kServiceHttp = 3;        // INTERNET_SERVICE_HTTP
+constexpr uint32_t kOpenTypeDirect = 1;  // INTERNET_OPEN_TYPE_DIRECT
+constexpr uint32_t kOpenTypeProxy = 3;   // INTERNET_OPEN_TYPE_PROXY
+constexpr uint32_t kServiceHttp = 3;     // INTERNET_SERVICE_HTTP
 constexpr uint32_t kFlagReload = 0x80000000;
 constexpr uint32_t kFlagNeedFile = 0x10;
 constexpr uint32_t kFlagNoCookies = 0x80000;
@@ -33,7 +33,7 @@ constexpr uint32_t kHeaderBufferSize = 5000;
 // Closes its handle once, at Close() or at the end of its scope; the scopes nest as the
 // handles do, so an early return closes exactly the ones already open, innermost first.
 class HandleOwner {
-public:
+  public:
     HandleOwner(InternetApi& api, InternetHandle handle) : api_(api), handle_(handle) {}
     HandleOwner(const HandleOwner&) = delete;
     HandleOwner& operator=(const HandleOwner&) = delete;
@@ -46,7 +46,7 @@ public:
         handle_ = nullptr;
     }
 
-private:
+  private:
     InternetApi& api_;
     InternetHandle handle_;
 };
@@ -77,7 +77,8 @@ void CompleteHeaders(std::string& h, const std::string& url, int method) {
     if (!ContainsI(h, "Accept:")) h += "\r\nAccept: */*";
     if (!ContainsI(h, "Referer:")) h += "\r\nReferer: " + url;
     if (!ContainsI(h, "Accept-Language:")) h += "\r\nAccept-Language: zh-cn";
-    if (method == 1 && !ContainsI(h, "Content-Type:")) h += "\r\nContent-Type: application/x-www-form-urlencoded";
+    if (method == 1 && !ContainsI(h, "Content-Type:"))
+        h += "\r\nContent-Type: application/x-www-form-urlencoded";
 }
 
 std::string ReadBody(InternetApi& api, InternetHandle request) {
@@ -122,13 +123,14 @@ std::string WebRequest(InternetApi& api, const std::string& url, int method, con
     std::string agent = PickAgent(h);
 
     std::string proxyList = secure ? proxy : "http=" + proxy;
-    HandleOwner internet(api, proxy.empty() ? api.Open(agent.c_str(), kOpenTypeDirect, nullptr, nullptr, 0)
-                                            : api.Open(agent.c_str(), kOpenTypeProxy, proxyList.c_str(), "", 0));
+    HandleOwner internet(api, proxy.empty()
+                                  ? api.Open(agent.c_str(), kOpenTypeDirect, nullptr, nullptr, 0)
+                                  : api.Open(agent.c_str(), kOpenTypeProxy, proxyList.c_str(), "", 0));
     if (!internet) return {};
 
     std::string host = UrlHost(url);
-    HandleOwner connection(api, api.Connect(internet.get(), host.c_str(), static_cast<uint16_t>(port), nullptr,
-                                            nullptr, kServiceHttp, 0, 0));
+    HandleOwner connection(api, api.Connect(internet.get(), host.c_str(), static_cast<uint16_t>(port),
+                                            nullptr, nullptr, kServiceHttp, 0, 0));
     if (!connection) return {};
 
     uint32_t flags = kFlagReload | kFlagNeedFile;
@@ -173,9 +175,10 @@ std::string WebRequest(InternetApi& api, const std::string& url, int method, con
 }
 
 std::string WebRequest(const std::string& url, int method, const std::string& postText, std::string* cookies,
-                       std::string* returnedCookies, const std::string& extraHeaders, std::string* returnedHeaders,
-                       bool noRedirect, std::string* postBytes, const std::string& proxy, bool mergeCookies,
-                       bool completeHeaders, bool normalizeHeaderNames) {
+                       std::string* returnedCookies, const std::string& extraHeaders,
+                       std::string* returnedHeaders, bool noRedirect, std::string* postBytes,
+                       const std::string& proxy, bool mergeCookies, bool completeHeaders,
+                       bool normalizeHeaderNames) {
     return WebRequest(DefaultInternetApi(), url, method, postText, cookies, returnedCookies, extraHeaders,
                       returnedHeaders, noRedirect, postBytes, proxy, mergeCookies, completeHeaders,
                       normalizeHeaderNames);

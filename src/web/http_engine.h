@@ -20,17 +20,20 @@ inline constexpr const char* kDefaultAgent = "Mozilla/4.0 (compatible; MSIE 9.0;
 // Returns the response body whatever its status; empty when a handle failed to open, in which
 // case no out-argument is touched. A URL holding control bytes, or a port outside 0..65535,
 // is refused the same way before anything is opened.
-std::string WebRequest(InternetApi& api, const std::string& url, int method = 0, const std::string& postText = {},
-                       std::string* cookies = nullptr, std::string* returnedCookies = nullptr,
-                       const std::string& extraHeaders = {}, std::string* returnedHeaders = nullptr,
-                       bool noRedirect = false, std::string* postBytes = nullptr, const std::string& proxy = {},
-                       bool mergeCookies = true, bool completeHeaders = true, bool normalizeHeaderNames = true);
+std::string WebRequest(InternetApi& api, const std::string& url, int method = 0,
+                       const std::string& postText = {}, std::string* cookies = nullptr,
+                       std::string* returnedCookies = nullptr, const std::string& extraHeaders = {},
+                       std::string* returnedHeaders = nullptr, bool noRedirect = false,
+                       std::string* postBytes = nullptr, const std::string& proxy = {},
+                       bool mergeCookies = true, bool completeHeaders = true,
+                       bool normalizeHeaderNames = true);
 
 // The same over DefaultInternetApi().
 std::string WebRequest(const std::string& url, int method = 0, const std::string& postText = {},
                        std::string* cookies = nullptr, std::string* returnedCookies = nullptr,
                        const std::string& extraHeaders = {}, std::string* returnedHeaders = nullptr,
-                       bool noRedirect = false, std::string* postBytes = nullptr, const std::string& proxy = {},
-                       bool mergeCookies = true, bool completeHeaders = true, bool normalizeHeaderNames = true);
+                       bool noRedirect = false, std::string* postBytes = nullptr,
+                       const std::string& proxy = {}, bool mergeCookies = true, bool completeHeaders = true,
+                       bool normalizeHeaderNames = true);
 
 }  // namespace web

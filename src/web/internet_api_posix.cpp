@@ -6,14 +6,16 @@ namespace web {
 namespace {
 
 class UnavailableInternetApi final : public InternetApi {
-public:
-    InternetHandle Open(const char*, uint32_t, const char*, const char*, uint32_t) override { return nullptr; }
-    InternetHandle Connect(InternetHandle, const char*, uint16_t, const char*, const char*, uint32_t, uint32_t,
-                           uintptr_t) override {
+  public:
+    InternetHandle Open(const char*, uint32_t, const char*, const char*, uint32_t) override {
         return nullptr;
     }
-    InternetHandle OpenRequest(InternetHandle, const char*, const char*, const char*, const char*, const char**,
-                               uint32_t, uintptr_t) override {
+    InternetHandle Connect(InternetHandle, const char*, uint16_t, const char*, const char*, uint32_t,
+                           uint32_t, uintptr_t) override {
+        return nullptr;
+    }
+    InternetHandle OpenRequest(InternetHandle, const char*, const char*, const char*, const char*,
+                               const char**, uint32_t, uintptr_t) override {
         return nullptr;
     }
     bool SetOption(InternetHandle, uint32_t, void*, uint32_t) override { return false; }

@@ -12,27 +12,29 @@ using sys::Native;
 using sys::Row;
 
 class WinInetApi final : public InternetApi {
-public:
+  public:
     InternetHandle Open(const char* agent, uint32_t accessType, const char* proxy, const char* proxyBypass,
                         uint32_t flags) override {
         return Native<Row::InternetOpenA>()(agent, accessType, proxy, proxyBypass, flags);
     }
     InternetHandle Connect(InternetHandle internet, const char* host, uint16_t port, const char* user,
-                           const char* password, uint32_t service, uint32_t flags, uintptr_t context) override {
+                           const char* password, uint32_t service, uint32_t flags,
+                           uintptr_t context) override {
         return Native<Row::InternetConnectA>()(internet, host, port, user, password, service, flags, context);
     }
-    InternetHandle OpenRequest(InternetHandle connection, const char* verb, const char* object, const char* version,
-                               const char* referrer, const char** acceptTypes, uint32_t flags,
-                               uintptr_t context) override {
-        return Native<Row::HttpOpenRequestA>()(connection, verb, object, version, referrer, acceptTypes, flags,
-                                               context);
+    InternetHandle OpenRequest(InternetHandle connection, const char* verb, const char* object,
+                               const char* version, const char* referrer, const char** acceptTypes,
+                               uint32_t flags, uintptr_t context) override {
+        return Native<Row::HttpOpenRequestA>()(connection, verb, object, version, referrer, acceptTypes,
+                                               flags, context);
     }
     bool SetOption(InternetHandle handle, uint32_t option, void* buffer, uint32_t length) override {
         return Native<Row::InternetSetOptionA>()(handle, option, buffer, length) != FALSE;
     }
     bool SendRequest(InternetHandle request, const char* headers, uint32_t headersLength, void* optional,
                      uint32_t optionalLength) override {
-        return Native<Row::HttpSendRequestA>()(request, headers, headersLength, optional, optionalLength) != FALSE;
+        return Native<Row::HttpSendRequestA>()(request, headers, headersLength, optional, optionalLength) !=
+               FALSE;
     }
     bool ReadFile(InternetHandle request, void* buffer, uint32_t toRead, uint32_t* read) override {
         DWORD n = 0;
@@ -49,7 +51,9 @@ public:
         if (index) *index = at;
         return ok != FALSE;
     }
-    bool CloseHandle(InternetHandle handle) override { return Native<Row::InternetCloseHandle>()(handle) != FALSE; }
+    bool CloseHandle(InternetHandle handle) override {
+        return Native<Row::InternetCloseHandle>()(handle) != FALSE;
+    }
 };
 
 }  // namespace

@@ -32,9 +32,9 @@ TEST(WebRequestTest, DefaultGetMakesExactlyTheseCalls) {
     EXPECT_EQ(body, std::string(1024, 'a') + "bc" + std::string("\0d", 2));
     EXPECT_EQ(headers, *api.headerBlock);
     EXPECT_EQ(cookies, "");
-    EXPECT_EQ(api.Names(), (std::vector<std::string>{"Open", "Connect", "OpenRequest", "SetOption", "Send",
-                                                     "Read", "Read", "Read", "Read", "Query", "Close", "Close",
-                                                     "Close"}));
+    EXPECT_EQ(api.Names(),
+              (std::vector<std::string>{"Open", "Connect", "OpenRequest", "SetOption", "Send", "Read", "Read",
+                                        "Read", "Read", "Query", "Close", "Close", "Close"}));
     const auto& open = *api.Find("Open");
     EXPECT_EQ(open.a, Arg(kDefaultAgent));
     EXPECT_EQ(open.n1, 1u);
@@ -196,7 +196,8 @@ TEST(WebRequestTest, AgentAndHeaderCompletion) {
         RecordingInternetApi api;
         WebRequest(api, "http://h/x", 0, {}, nullptr, nullptr, "user-agent: Foo ");
         EXPECT_EQ(api.Find("Open")->a, Arg("Foo"));
-        EXPECT_EQ(api.SentHeaders(), "User-Agent: Foo \r\nAccept: */*\r\nReferer: http://h/x\r\nAccept-Language: zh-cn");
+        EXPECT_EQ(api.SentHeaders(),
+                  "User-Agent: Foo \r\nAccept: */*\r\nReferer: http://h/x\r\nAccept-Language: zh-cn");
     }
     {
         RecordingInternetApi api;
@@ -207,8 +208,8 @@ TEST(WebRequestTest, AgentAndHeaderCompletion) {
         // Left as written, a lower-case user-agent line is still found (case-insensitive) but
         // not cut out (case-sensitive): the agent falls back to the text after the first ":".
         RecordingInternetApi api;
-        WebRequest(api, "http://h/x", 0, {}, nullptr, nullptr, "accept-language: en\r\nuser-agent: Bar", nullptr,
-                   false, nullptr, {}, true, true, false);
+        WebRequest(api, "http://h/x", 0, {}, nullptr, nullptr, "accept-language: en\r\nuser-agent: Bar",
+                   nullptr, false, nullptr, {}, true, true, false);
         EXPECT_EQ(api.Find("Open")->a, Arg("en\r\nuser-agent: Bar"));
         EXPECT_EQ(api.SentHeaders(),
                   "accept-language: en\r\nuser-agent: Bar\r\nAccept: */*\r\nReferer: http://h/x");
@@ -234,7 +235,8 @@ TEST(WebRequestTest, CookiesSentAndWinInetCookiesOff) {
     for (int i = 0; i < 2; ++i) {
         RecordingInternetApi api;
         std::string cookies = forms[i];
-        WebRequest(api, "http://h/x", 0, {}, &cookies, nullptr, {}, nullptr, false, nullptr, {}, false, false);
+        WebRequest(api, "http://h/x", 0, {}, &cookies, nullptr, {}, nullptr, false, nullptr, {}, false,
+                   false);
         sent[i] = api.SentHeaders();
         EXPECT_EQ(Flags(api), kBaseFlags | kNotSecure | kNoCookies);
     }
@@ -253,7 +255,8 @@ TEST(WebRequestTest, CookiesSentAndWinInetCookiesOff) {
 
 TEST(WebRequestTest, ReceivedCookiesAndMerge) {
     const std::string block =
-        "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\nset-cookie: c=3\r\nSet-Cookie:d=4\r\n\r\n";
+        "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\nset-cookie: "
+        "c=3\r\nSet-Cookie:d=4\r\n\r\n";
     {
         RecordingInternetApi api;
         api.headerBlock = block;
@@ -367,7 +370,8 @@ TEST(WebRequestTest, ProxyAndRedirectFlags) {
     }
     {
         RecordingInternetApi api;
-        WebRequest(api, "https://h/x", 0, {}, nullptr, nullptr, {}, nullptr, false, nullptr, "p.example:3128");
+        WebRequest(api, "https://h/x", 0, {}, nullptr, nullptr, {}, nullptr, false, nullptr,
+                   "p.example:3128");
         EXPECT_EQ(api.Find("Open")->b, Arg("p.example:3128"));
         EXPECT_EQ(Flags(api), kBaseFlags | kSecure);
     }

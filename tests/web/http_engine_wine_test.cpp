@@ -11,7 +11,9 @@ using webtest::RecordedRequest;
 
 namespace {
 
-std::string OkWithBody(const RecordedRequest& r) { return HttpRecorder::Response(200, "OK", "body of " + r.Path()); }
+std::string OkWithBody(const RecordedRequest& r) {
+    return HttpRecorder::Response(200, "OK", "body of " + r.Path());
+}
 
 const RecordedRequest& Only(const std::vector<RecordedRequest>& requests) {
     static RecordedRequest none;
@@ -87,7 +89,8 @@ TEST(WebRequestWire, HeadersAsGiven) {
     EXPECT_EQ(requests[1].Value("Accept-Language"), "<missing>");
     EXPECT_EQ(requests[1].Value("User-Agent"), kDefaultAgent);
     bool found = false;
-    for (const std::string& line : requests[2].headerLines) found = found || line == "X-Requested-With: XMLHttpRequest";
+    for (const std::string& line : requests[2].headerLines)
+        found = found || line == "X-Requested-With: XMLHttpRequest";
     EXPECT_TRUE(found);
 }
 
@@ -114,7 +117,8 @@ TEST(WebRequestWire, CookiesBothFormsAndWinInetJarOff) {
 
 TEST(WebRequestWire, StatusRedirectAndProxy) {
     HttpRecorder server([](const RecordedRequest& r) {
-        if (r.Path() == "/moved") return HttpRecorder::Response(302, "Found", "go away", "Location: /target\r\n");
+        if (r.Path() == "/moved")
+            return HttpRecorder::Response(302, "Found", "go away", "Location: /target\r\n");
         if (r.Path() == "/missing") return HttpRecorder::Response(404, "Not Found", "<h1>none</h1>");
         return HttpRecorder::Response(200, "OK", "at " + r.Path());
     });
@@ -131,8 +135,8 @@ TEST(WebRequestWire, StatusRedirectAndProxy) {
     auto isProxyTarget = [](const std::string& target) {
         return target == "http://wallpaper.invalid/p?q=1" || target == "http://wallpaper.invalid:80/p?q=1";
     };
-    std::string viaProxy =
-        WebRequest("http://wallpaper.invalid/p?q=1", 0, {}, nullptr, nullptr, {}, nullptr, false, nullptr, proxy);
+    std::string viaProxy = WebRequest("http://wallpaper.invalid/p?q=1", 0, {}, nullptr, nullptr, {}, nullptr,
+                                      false, nullptr, proxy);
     EXPECT_EQ(viaProxy.rfind("at ", 0), 0u);
     EXPECT_TRUE(isProxyTarget(viaProxy.substr(3))) << viaProxy;
 

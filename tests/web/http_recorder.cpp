@@ -149,8 +149,9 @@ std::vector<RecordedRequest> HttpRecorder::Requests() const {
 
 std::string HttpRecorder::Response(int status, const std::string& reason, const std::string& body,
                                    const std::string& extraHeaders) {
-    return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders +
+           "Connection: close\r\n\r\n" + body;
 }
 
 int HttpRecorder::UnusedPort() {

@@ -28,7 +28,7 @@ struct RecordedRequest {
 };
 
 class HttpRecorder {
-public:
+  public:
     // Returns the whole raw response (status line, headers, body).
     using Responder = std::function<std::string(const RecordedRequest&)>;
 
@@ -49,7 +49,7 @@ public:
     // A port on 127.0.0.1 that nothing listens on (bound and released at once).
     static int UnusedPort();
 
-private:
+  private:
     void Serve();
     void HandleConnection(intptr_t socket);
 

@@ -26,13 +26,13 @@ struct Call {
 };
 
 class RecordingInternetApi : public web::InternetApi {
-public:
+  public:
     // Script.
     bool failOpen = false, failConnect = false, failOpenRequest = false;
-    std::vector<std::string> chunks;           // handed out one per read, then 0 bytes
-    std::optional<size_t> failReadAt;          // read index that fails
-    uint32_t countOnFailedRead = 0;            // what a failing read claims to have read
-    std::optional<std::string> headerBlock;    // absent: the query fails
+    std::vector<std::string> chunks;         // handed out one per read, then 0 bytes
+    std::optional<size_t> failReadAt;        // read index that fails
+    uint32_t countOnFailedRead = 0;          // what a failing read claims to have read
+    std::optional<std::string> headerBlock;  // absent: the query fails
 
     // Record.
     std::vector<Call> calls;
@@ -72,9 +72,9 @@ public:
         calls.push_back(c);
         return failConnect ? nullptr : connection();
     }
-    web::InternetHandle OpenRequest(web::InternetHandle connectionHandle, const char* verb, const char* object,
-                                    const char* version, const char* referrer, const char** acceptTypes,
-                                    uint32_t flags, uintptr_t context) override {
+    web::InternetHandle OpenRequest(web::InternetHandle connectionHandle, const char* verb,
+                                    const char* object, const char* version, const char* referrer,
+                                    const char** acceptTypes, uint32_t flags, uintptr_t context) override {
         Call c("OpenRequest", connectionHandle);
         c.a = A(verb), c.b = A(object), c.c = A(version), c.d = A(referrer);
         c.e = acceptTypes ? Arg("<list>") : std::nullopt;
@@ -139,8 +139,10 @@ public:
         return true;
     }
 
-private:
-    static web::InternetHandle Handle(uintptr_t n) { return reinterpret_cast<web::InternetHandle>(n * 0x100); }
+  private:
+    static web::InternetHandle Handle(uintptr_t n) {
+        return reinterpret_cast<web::InternetHandle>(n * 0x100);
+    }
     size_t reads_ = 0;
 };
 

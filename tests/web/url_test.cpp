@@ -120,7 +120,9 @@ TEST(Cookies, MergeReplacesAndOrders) {
 }
 
 TEST(Cookies, MergeTrimsInPlaceAndKeepsBareSemicolonItemsWhole) {
-    std::string old = "  a=1; b=2;  ", fresh = "\xA1\xA1" "c=3;";
+    std::string old = "  a=1; b=2;  ", fresh =
+                                           "\xA1\xA1"
+                                           "c=3;";
     EXPECT_EQ(MergeCookies(old, fresh), "c=3; a=1; b=2");
     EXPECT_EQ(fresh, "c=3; ");
 
@@ -168,9 +170,23 @@ TEST(Cookies, ExtractFromRawHeaders) {
 }
 
 TEST(Cookies, ExtractSurvivesArbitraryHeaderBytes) {
-    const std::vector<std::string> pieces = {"Set-Cookie: ", "Set-Cookie:", "set-cookie: ", ";", "; ", "\r\n",
-                                             "\r", "\n", "=", "a", " ", "\xA1\xA1", "\xB1", "\xB1\xED",
-                                             std::string(1, '\0'), "deleted", ":"};
+    const std::vector<std::string> pieces = {"Set-Cookie: ",
+                                             "Set-Cookie:",
+                                             "set-cookie: ",
+                                             ";",
+                                             "; ",
+                                             "\r\n",
+                                             "\r",
+                                             "\n",
+                                             "=",
+                                             "a",
+                                             " ",
+                                             "\xA1\xA1",
+                                             "\xB1",
+                                             "\xB1\xED",
+                                             std::string(1, '\0'),
+                                             "deleted",
+                                             ":"};
     std::mt19937 rng(20240601);
     for (int round = 0; round < 4000; ++round) {
         std::string block;
