@@ -159,3 +159,12 @@ TEST(WebRequestWire, NobodyListening) {
     EXPECT_EQ(headers.find("HTTP/"), std::string::npos) << headers;
     EXPECT_EQ(returned, "");
 }
+
+TEST(WebRequestWire, UpperCaseHttpsSpeaksTls) {
+    HttpRecorder server(OkWithBody);
+    std::string url = "HTTPS://127.0.0.1:" + std::to_string(server.port()) + "/x";
+    EXPECT_EQ(WebRequest(url), "");
+    auto requests = server.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_TRUE(requests[0].tls) << requests[0].requestLine;
+}

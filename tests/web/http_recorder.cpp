@@ -188,6 +188,14 @@ void HttpRecorder::HandleConnection(intptr_t socketValue) {
         int n = recv(s, buffer, sizeof buffer, 0);
         if (n <= 0) return;
         data.append(buffer, static_cast<size_t>(n));
+        if (static_cast<unsigned char>(data[0]) == 0x16) {  // TLS record type "handshake"
+            RecordedRequest hello;
+            hello.tls = true;
+            hello.body = data;
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(std::move(hello));
+            return;
+        }
     }
 
     RecordedRequest request;

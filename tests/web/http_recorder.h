@@ -2,6 +2,7 @@
 // body exactly as received, and answers with whatever the test's responder returns.
 //
 // One connection at a time, one request per connection; every answer is followed by a close.
+// A connection that opens with a TLS handshake is recorded as such and closed unanswered.
 // Works over Winsock and POSIX sockets. Reads are bounded by a receive time-out, so a client
 // that stalls never holds the server (or the test) for long.
 #pragma once
@@ -19,6 +20,7 @@ struct RecordedRequest {
     std::string requestLine;               // "GET /x HTTP/1.1"
     std::vector<std::string> headerLines;  // as received, without their "\r\n"
     std::string body;                      // Content-Length bytes after the head
+    bool tls = false;                      // the client opened with a TLS handshake (body holds it)
 
     // Values of every header line whose name equals `name` (ASCII case folded), trimmed.
     std::vector<std::string> Values(const std::string& name) const;
