@@ -80,14 +80,14 @@ Counts CountsStore::Add(const std::string& key, bool download) {
     Counts& c = counts_[key];
     (download ? c.downloads : c.views) += 1;
     dirty_.insert(key);
-    ++version_;
+    if (download) ++version_;
     return c;
 }
 
 Counts CountsStore::AddDownload(const std::string& key) { return Add(key, true); }
 Counts CountsStore::AddView(const std::string& key) { return Add(key, false); }
 
-uint64_t CountsStore::version() const {
+uint64_t CountsStore::downloadsVersion() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return version_;
 }

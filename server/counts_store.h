@@ -34,8 +34,9 @@ public:
     Counts Get(const std::string& key) const;
     Counts AddDownload(const std::string& key);
     Counts AddView(const std::string& key);
-    // Grows by one with every change; lets readers cache orderings.
-    uint64_t version() const;
+    // Grows with every download counted (views do not change the order of a list); lets
+    // readers cache orderings.
+    uint64_t downloadsVersion() const;
 
     // Writes pending changes now. False when the database refused them (they stay pending).
     bool Flush();

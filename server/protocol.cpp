@@ -17,11 +17,6 @@ std::string Field(const std::vector<std::string>& f, size_t n) { return n <= f.s
 
 bool IsTabPosition(const std::string& s) { return s.size() == 1 && s[0] >= '0' && s[0] <= '6'; }
 
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string LowerExtension(const std::string& path) {
     size_t dot = path.rfind('.');
     size_t slash = path.rfind('/');
@@ -132,20 +127,16 @@ uint64_t Protocol::ServedBytes(const Picture& p) const {
 }
 
 std::vector<size_t> Protocol::Ordered(const std::shared_ptr<const Catalogue>& cat, const std::string& category) {
-    uint64_t version = counts_.version();
-    int64_t now = NowMs();
+    uint64_t version = counts_.downloadsVersion();
     std::lock_guard<std::mutex> lock(orderMutex_);
     OrderCache& oc = orders_[category];
-    // Re-sorting at most every half second keeps a busy node from sorting on every page.
-    bool stale = oc.catalogue != cat.get() || (oc.version != version && now - oc.sortedAtMs >= 500);
-    if (stale) {
+    if (oc.catalogue != cat.get() || oc.version != version) {
         std::vector<size_t> order = cat->InCategory(category);
         std::vector<int64_t> downloads(cat->size(), 0);
         for (size_t i : order) downloads[i] = counts_.Get(cat->pictures()[i].countKey).downloads;
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return downloads[a] > downloads[b]; });
         oc.catalogue = cat.get();
         oc.version = version;
-        oc.sortedAtMs = now;
         oc.order = std::move(order);
     }
     return oc.order;

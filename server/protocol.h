@@ -59,7 +59,6 @@ private:
     struct OrderCache {
         const Catalogue* catalogue = nullptr;
         uint64_t version = 0;
-        int64_t sortedAtMs = 0;
         std::vector<size_t> order;
     };
     std::mutex orderMutex_;
