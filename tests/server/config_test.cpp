@@ -55,6 +55,16 @@ TEST(NodeConfig, FileSetsMirrorsCategoriesAndLimits) {
     EXPECT_FALSE(node::LoadConfigFile(dir.path() + "/missing.conf", d, error));
 }
 
+TEST(NodeConfig, TheShippedExampleLoads) {
+    node::Config c;
+    std::string error;
+    ASSERT_TRUE(node::LoadConfigFile(std::string(MIAOLAN_SOURCE_DIR) + "/server/node.example.conf", c, error)) << error;
+    ASSERT_EQ(c.mirrors.size(), 1u);
+    EXPECT_EQ(c.mirrors[0].region, "本地节点");
+    EXPECT_EQ(c.notice, "欢迎使用渺岚壁纸");
+    EXPECT_EQ(c.listenPort, 1629);
+}
+
 TEST(NodeConfig, SubjectFoldersSplitByWidthAndFillTheLatest) {
     TempDir dir("subjects");
     fs::create_directories(dir.path() + "/land/deeper");
