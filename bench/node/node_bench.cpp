@@ -14,7 +14,6 @@
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +33,11 @@
 #include "node_config.h"
 #include "pack_frame.h"
 #include "sys/text.h"
+
+// <sys/wait.h> resolves to the project's src/sys/wait.h once src/ is an include folder; glibc's
+// <cstdlib> brings the W* macros and WNOHANG, the prototype is declared here.
+#include <cstdlib>
+extern "C" pid_t waitpid(pid_t pid, int* status, int options);
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
