@@ -144,7 +144,8 @@ std::shared_ptr<const Catalogue> ScanCatalogue(const Config& config, std::string
         // category is settled below, once the width is known.
         for (const auto& src : config.subjects)
             for (const auto& folder : src.foldersUtf8)
-                for (auto& f : PicturesBelow(Resolve(config, folder))) found.push_back({"?" + src.category, f});
+                for (auto& f : PicturesBelow(Resolve(config, folder)))
+                    found.push_back({"?" + src.category, f});
     }
 
     fs::path root = fs::weakly_canonical(fs::path(config.catalogueUtf8));
@@ -172,7 +173,8 @@ std::shared_ptr<const Catalogue> ScanCatalogue(const Config& config, std::string
         p.bytes = static_cast<uint64_t>(st.st_size);
         p.mtime = static_cast<int64_t>(st.st_mtime);
         fs::path rel = fs::weakly_canonical(f.file, ec).lexically_relative(root);
-        p.relUtf8 = (ec || rel.empty() || *rel.begin() == "..") ? f.file.filename().string() : rel.generic_string();
+        p.relUtf8 =
+            (ec || rel.empty() || *rel.begin() == "..") ? f.file.filename().string() : rel.generic_string();
         p.countKey = sys::GbkToUtf8(p.category) + "/" + p.relUtf8;
         std::string ext = LowerExt(f.file);
         p.needsJpeg = !(ext == ".jpg" || ext == ".jpeg" || ext == ".png" || ext == ".bmp");
@@ -223,10 +225,12 @@ std::shared_ptr<const Catalogue> ScanCatalogue(const Config& config, std::string
         }
     }
 
-    for (size_t i = 0; i < cat->pictures_.size(); ++i) cat->byCategory_[cat->pictures_[i].category].push_back(i);
+    for (size_t i = 0; i < cat->pictures_.size(); ++i)
+        cat->byCategory_[cat->pictures_[i].category].push_back(i);
     if (report) {
         std::string r = "scan: " + std::to_string(cat->pictures_.size()) + " pictures";
-        for (const auto& name : names) r += " " + sys::GbkToUtf8(name) + "=" + std::to_string(cat->InCategory(name).size());
+        for (const auto& name : names)
+            r += " " + sys::GbkToUtf8(name) + "=" + std::to_string(cat->InCategory(name).size());
         if (unreadable) r += ", " + std::to_string(unreadable) + " unreadable";
         *report = r;
     }

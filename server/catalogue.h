@@ -24,18 +24,18 @@ struct Picture {
     int height = 0;
     uint64_t bytes = 0;
     int64_t mtime = 0;
-    bool needsJpeg = false;   // served as a converted JPEG: the client decodes JPEG, PNG and BMP
+    bool needsJpeg = false;  // served as a converted JPEG: the client decodes JPEG, PNG and BMP
 };
 
 class Catalogue {
-public:
+  public:
     const std::vector<Picture>& pictures() const { return pictures_; }
     // Indexes into pictures(), in scan order (by relative path), of one category.
     const std::vector<size_t>& InCategory(const std::string& categoryGbk) const;
     const Picture* ByKey(const std::string& key) const;
     size_t size() const { return pictures_.size(); }
 
-private:
+  private:
     friend std::shared_ptr<const Catalogue> ScanCatalogue(const Config& config, std::string* report);
     std::vector<Picture> pictures_;
     std::map<std::string, std::vector<size_t>> byCategory_;

@@ -11,7 +11,8 @@ CountsStore::~CountsStore() { Close(); }
 
 bool CountsStore::Open(const std::string& pathUtf8, std::string& error) {
     if (sqlite3_open(pathUtf8.c_str(), &db_) != SQLITE_OK) {
-        error = "cannot open counts database " + pathUtf8 + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+        error =
+            "cannot open counts database " + pathUtf8 + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
         sqlite3_close(db_);
         db_ = nullptr;
         return false;
@@ -31,7 +32,8 @@ bool CountsStore::Open(const std::string& pathUtf8, std::string& error) {
         return false;
     }
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT picture, downloads, views FROM counts", -1, &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db_, "SELECT picture, downloads, views FROM counts", -1, &st, nullptr) !=
+        SQLITE_OK) {
         error = std::string("counts database: ") + sqlite3_errmsg(db_);
         sqlite3_close(db_);
         db_ = nullptr;
@@ -109,7 +111,8 @@ bool CountsStore::Flush() {
                                   " ON CONFLICT(picture) DO UPDATE SET downloads=?2, views=?3",
                                   -1, &st, nullptr) == SQLITE_OK;
     for (size_t i = 0; ok && i < rows.size(); ++i) {
-        sqlite3_bind_text(st, 1, rows[i].first.data(), static_cast<int>(rows[i].first.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 1, rows[i].first.data(), static_cast<int>(rows[i].first.size()),
+                          SQLITE_TRANSIENT);
         sqlite3_bind_int64(st, 2, rows[i].second.downloads);
         sqlite3_bind_int64(st, 3, rows[i].second.views);
         ok = sqlite3_step(st) == SQLITE_DONE;

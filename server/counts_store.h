@@ -20,7 +20,7 @@ struct Counts {
 };
 
 class CountsStore {
-public:
+  public:
     CountsStore() = default;
     ~CountsStore();
     CountsStore(const CountsStore&) = delete;
@@ -41,7 +41,7 @@ public:
     // Writes pending changes now. False when the database refused them (they stay pending).
     bool Flush();
 
-private:
+  private:
     Counts Add(const std::string& key, bool download);
     void WriterLoop();
 

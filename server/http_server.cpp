@@ -119,7 +119,7 @@ HttpServer::HttpServer(ImageCache& cache, HttpHooks hooks, int threads)
     server_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
     server_->set_read_timeout(10, 0);
     server_->set_write_timeout(30, 0);
-    server_->set_keep_alive_timeout(5);
+    server_->set_keep_alive_timeout(2);
     server_->set_payload_max_length(64 * 1024);
     Routes();
 }
@@ -170,7 +170,8 @@ void HttpServer::Routes() {
     }
     server_->set_logger([](const httplib::Request& req, const httplib::Response& res) {
         if (Verbose() || res.status >= 500)
-            Log("http: " + req.remote_addr + " " + req.method + " " + req.path + " " + std::to_string(res.status));
+            Log("http: " + req.remote_addr + " " + req.method + " " + req.path + " " +
+                std::to_string(res.status));
     });
 }
 
@@ -189,7 +190,8 @@ bool HttpServer::Start(const std::string& host, int port, std::string& error) {
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() before the loop runs would be lost and leave the thread listening for ever.
-    for (int i = 0; i < 400 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 400 && !server_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return true;
 }
 

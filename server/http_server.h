@@ -20,12 +20,12 @@ namespace node {
 struct HttpHooks {
     std::function<std::shared_ptr<const Catalogue>()> catalogue;
     std::function<void(const std::string& noticeGbk)> notice;  // POST /admin/notice
-    std::function<std::string()> rescan;                        // POST /admin/rescan
-    std::string adminToken;                                     // empty: no admin endpoint
+    std::function<std::string()> rescan;                       // POST /admin/rescan
+    std::string adminToken;                                    // empty: no admin endpoint
 };
 
 class HttpServer {
-public:
+  public:
     HttpServer(ImageCache& cache, HttpHooks hooks, int threads);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
@@ -36,7 +36,7 @@ public:
     void Stop();
     int port() const { return port_; }
 
-private:
+  private:
     void Routes();
 
     ImageCache& cache_;

@@ -14,7 +14,8 @@ namespace {
 
 bool FreshFile(const std::string& path, int64_t sourceMtime) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && st.st_size > 0 && static_cast<int64_t>(st.st_mtime) >= sourceMtime;
+    return ::stat(path.c_str(), &st) == 0 && st.st_size > 0 &&
+           static_cast<int64_t>(st.st_mtime) >= sourceMtime;
 }
 
 }  // namespace
@@ -71,7 +72,8 @@ std::string ImageCache::Ensure(const Picture& picture, Derived kind) {
         return {};
     }
     if (Verbose()) {
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         Log("cache: made " + path + " in " + std::to_string(ms.count()) + " ms");
     }
     return path;
@@ -93,7 +95,8 @@ void ImageCache::PregenerateAsync(std::shared_ptr<const Catalogue> catalogue) {
                 if (!Ensure(p, kind).empty() && !had) ++made;
             }
         }
-        auto s = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        auto s =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         Log("cache: ready, " + std::to_string(made) + " files made in " + std::to_string(s.count()) + " ms");
     });
 }

@@ -21,7 +21,7 @@ constexpr int kDetailWidth = 864;
 constexpr int kDetailHeight = 456;
 
 class ImageCache {
-public:
+  public:
     explicit ImageCache(std::string cacheUtf8);
     ~ImageCache();
     ImageCache(const ImageCache&) = delete;
@@ -40,7 +40,7 @@ public:
 
     std::string PathFor(const Picture& picture, Derived kind) const;
 
-private:
+  private:
     std::string root_;
     std::mutex locks_[64];
     std::mutex runMutex_;

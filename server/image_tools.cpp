@@ -18,7 +18,8 @@ std::string TempNameFor(const std::string& dst) {
 
 bool SaveJpegAtomically(VipsImage* image, const std::string& dst, int quality) {
     std::string tmp = TempNameFor(dst);
-    if (vips_jpegsave(image, tmp.c_str(), "Q", quality, "strip", TRUE, "optimize_coding", TRUE, nullptr) != 0) {
+    if (vips_jpegsave(image, tmp.c_str(), "Q", quality, "strip", TRUE, "optimize_coding", TRUE, nullptr) !=
+        0) {
         vips_error_clear();
         std::remove(tmp.c_str());
         return false;

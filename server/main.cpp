@@ -30,8 +30,11 @@
 namespace {
 
 int Usage(const char* why) {
-    std::fprintf(stderr, "miaolan-node: %s\nusage: miaolan-node [--config FILE] [--listen HOST:PORT] [--http HOST:PORT] "
-                         "[--cache DIR] [--admin-token T] [--verbose] [DIR]\n", why);
+    std::fprintf(
+        stderr,
+        "miaolan-node: %s\nusage: miaolan-node [--config FILE] [--listen HOST:PORT] [--http HOST:PORT] "
+        "[--cache DIR] [--admin-token T] [--verbose] [DIR]\n",
+        why);
     return 2;
 }
 

@@ -6,7 +6,8 @@
 
 namespace node {
 
-Node::Node(Config config, std::string adminToken) : config_(std::move(config)), adminToken_(std::move(adminToken)) {}
+Node::Node(Config config, std::string adminToken)
+    : config_(std::move(config)), adminToken_(std::move(adminToken)) {}
 
 Node::~Node() { Stop(); }
 
@@ -49,13 +50,15 @@ bool Node::Start(std::string& error) {
     limits.maxPendingReplyBytes = config_.maxPendingReplyBytes;
     limits.clientTimeoutSeconds = config_.clientTimeoutSeconds;
     limits.maxClients = config_.maxClients;
-    pack_ = std::make_unique<PackServer>(limits, [this](std::string_view body, Session& s, std::string* what) {
-        return protocol_->Handle(body, s, what);
-    });
+    pack_ =
+        std::make_unique<PackServer>(limits, [this](std::string_view body, Session& s, std::string* what) {
+            return protocol_->Handle(body, s, what);
+        });
     if (!pack_->Start(config_.listenHost, config_.listenPort, error)) return false;
     started_ = true;
     Log("node: protocol on " + config_.listenHost + ":" + std::to_string(pack_->port()) + ", HTTP on " +
-        config_.httpHost + ":" + std::to_string(http_->port()) + ", node id " + sys::GbkToUtf8(config_.mirrors[0].id));
+        config_.httpHost + ":" + std::to_string(http_->port()) + ", node id " +
+        sys::GbkToUtf8(config_.mirrors[0].id));
     return true;
 }
 

@@ -17,7 +17,7 @@
 namespace node {
 
 class Node {
-public:
+  public:
     explicit Node(Config config, std::string adminToken = {});
     ~Node();
     Node(const Node&) = delete;
@@ -39,7 +39,7 @@ public:
     std::shared_ptr<const Catalogue> catalogue() const;
     CountsStore& counts() { return counts_; }
 
-private:
+  private:
     Config config_;
     std::string adminToken_;
     CountsStore counts_;

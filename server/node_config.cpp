@@ -37,9 +37,9 @@ std::vector<std::string> SplitFolders(const std::string& value) {
 }  // namespace
 
 const std::vector<std::string>& CategoryNames() {
-    static const std::vector<std::string> names = {
-        "4K最新", "4K风景", "4K美女", "4K汽车", "4K动漫", "4K游戏", "4K动物",
-        "K最新",  "K风景",  "K美女",  "K汽车",  "K动漫",  "K游戏",  "K动物"};
+    static const std::vector<std::string> names = {"4K最新", "4K风景", "4K美女", "4K汽车", "4K动漫",
+                                                   "4K游戏", "4K动物", "K最新",  "K风景",  "K美女",
+                                                   "K汽车",  "K动漫",  "K游戏",  "K动物"};
     return names;
 }
 
@@ -113,10 +113,10 @@ bool LoadConfigFile(const std::string& pathUtf8, Config& config, std::string& er
         std::string key = TrimAscii(line.substr(0, eq));
         std::string value = TrimAscii(line.substr(eq + 1));
         std::string gbk = sys::Utf8ToGbk(value);
-        int n = 0;
         if (section.empty() || section == "node") {
             if (key == "listen") {
-                if (!ParseHostPort(value, config.listenHost, config.listenPort)) return bad("bad listen address");
+                if (!ParseHostPort(value, config.listenHost, config.listenPort))
+                    return bad("bad listen address");
             } else if (key == "http") {
                 if (!ParseHostPort(value, config.httpHost, config.httpPort)) return bad("bad http address");
             } else if (key == "catalogue") {
@@ -130,7 +130,8 @@ bool LoadConfigFile(const std::string& pathUtf8, Config& config, std::string& er
             } else if (key == "min_4k_width") {
                 if (!ToPositiveInt(value, config.min4kWidth)) return bad("bad min_4k_width");
             } else if (key == "page_size") {
-                if (!ToPositiveInt(value, config.pageSize) || config.pageSize > 200) return bad("bad page_size");
+                if (!ToPositiveInt(value, config.pageSize) || config.pageSize > 200)
+                    return bad("bad page_size");
             } else if (key == "client_timeout") {
                 if (!ToPositiveInt(value, config.clientTimeoutSeconds)) return bad("bad client_timeout");
             } else if (key == "max_clients") {
@@ -170,7 +171,6 @@ bool LoadConfigFile(const std::string& pathUtf8, Config& config, std::string& er
             auto& list = section == "categories" ? config.categories : config.subjects;
             list.push_back({name, SplitFolders(value)});
         }
-        (void)n;
     }
     for (const auto& m : config.mirrors)
         if (m.id.empty()) {

@@ -11,18 +11,18 @@ namespace node {
 // One picture mirror. `id` is the node id clients carry; it is also the HTTP base address
 // the client puts before detail-picture paths.
 struct Mirror {
-    std::string id;          // GBK (normally ASCII), e.g. "http://127.0.0.1:1630"
-    std::string region;      // GBK display name
-    std::string sponsor;     // GBK
-    std::string site;        // GBK
-    std::string base;        // HTTP base of previews, detail pictures and images; defaults to id
-    std::string imageBase;   // when set, full images are handed out from this external server
+    std::string id;         // GBK (normally ASCII), e.g. "http://127.0.0.1:1630"
+    std::string region;     // GBK display name
+    std::string sponsor;    // GBK
+    std::string site;       // GBK
+    std::string base;       // HTTP base of previews, detail pictures and images; defaults to id
+    std::string imageBase;  // when set, full images are handed out from this external server
 };
 
 // Where the pictures of one category come from.
 struct CategorySource {
-    std::string category;                   // GBK category name
-    std::vector<std::string> foldersUtf8;   // absolute or relative to the catalogue root
+    std::string category;                  // GBK category name
+    std::vector<std::string> foldersUtf8;  // absolute or relative to the catalogue root
 };
 
 struct Config {
@@ -31,12 +31,12 @@ struct Config {
     std::string httpHost = "127.0.0.1";
     int httpPort = 1630;
 
-    std::string catalogueUtf8;   // root folder of the pictures
-    std::string cacheUtf8;       // previews, detail pictures, converted images, counts database
+    std::string catalogueUtf8;  // root folder of the pictures
+    std::string cacheUtf8;      // previews, detail pictures, converted images, counts database
 
-    std::vector<Mirror> mirrors;           // first one answers the hello
-    std::string notice;                    // GBK; empty: no notice in the hello reply
-    std::string description3;              // GBK third part of the hello's node description
+    std::vector<Mirror> mirrors;  // first one answers the hello
+    std::string notice;           // GBK; empty: no notice in the hello reply
+    std::string description3;     // GBK third part of the hello's node description
 
     // Explicit category -> folders. Subject folders are split by width into the 4K and HD
     // category of the subject. Empty both: the fourteen category folders under the root.
@@ -49,8 +49,9 @@ struct Config {
     int maxClients = 4096;
     size_t maxRequestBytes = 64 * 1024;
     size_t maxPendingReplyBytes = 1024 * 1024;
-    int httpThreads = 8;
-    bool pregenerate = true;     // make previews in the background after each scan
+    // Each keep-alive connection holds a worker until it goes quiet, so there are plenty.
+    int httpThreads = 32;
+    bool pregenerate = true;  // make previews in the background after each scan
 };
 
 // The fourteen category names in tab order: the seven 4K ones, then the seven HD ones.

@@ -193,8 +193,10 @@ void PackServer::Loop() {
         if (sweep) lastSweep = now;
         if (sweep)
             for (Conn* c : conns_)
-                if (c && !c->closing && now - c->lastAlive > std::chrono::seconds(limits_.clientTimeoutSeconds))
-                    MarkClosing(*c, "silent for more than " + std::to_string(limits_.clientTimeoutSeconds) + " s");
+                if (c && !c->closing &&
+                    now - c->lastAlive > std::chrono::seconds(limits_.clientTimeoutSeconds))
+                    MarkClosing(
+                        *c, "silent for more than " + std::to_string(limits_.clientTimeoutSeconds) + " s");
         std::vector<int> closing;
         closing.swap(closing_);
         for (int fd : closing) Close(fd);
@@ -257,18 +259,20 @@ void PackServer::ReadFrom(Conn& c) {
             std::string what;
             std::optional<std::string> reply;
             try {
-                reply = handler_(std::string_view(reinterpret_cast<const char*>(body), len), c.session, &what);
+                reply =
+                    handler_(std::string_view(reinterpret_cast<const char*>(body), len), c.session, &what);
             } catch (const std::exception& e) {
                 Log("pack: #" + std::to_string(c.id) + " request failed: " + e.what());
                 return;
             }
             if (Verbose() || what.compare(0, 8, "unknown ") == 0)
-                Log("pack: #" + std::to_string(c.id) + " " + LogText(what) + (reply ? " answered" : " no reply"));
+                Log("pack: #" + std::to_string(c.id) + " " + LogText(what) +
+                    (reply ? " answered" : " no reply"));
             if (reply) Queue(c, *reply);
         });
         if (!ok) {
-            MarkClosing(c, "bad packet header (wrong flag or longer than " + std::to_string(limits_.maxRequestBytes) +
-                         " bytes)");
+            MarkClosing(c, "bad packet header (wrong flag or longer than " +
+                               std::to_string(limits_.maxRequestBytes) + " bytes)");
             return;
         }
         if (static_cast<size_t>(n) < sizeof buf) return;

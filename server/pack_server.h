@@ -26,9 +26,10 @@ struct PackLimits {
 };
 
 class PackServer {
-public:
+  public:
     // Called on the server thread; `what` names the request for the log.
-    using Handler = std::function<std::optional<std::string>(std::string_view body, Session& s, std::string* what)>;
+    using Handler =
+        std::function<std::optional<std::string>(std::string_view body, Session& s, std::string* what)>;
 
     PackServer(PackLimits limits, Handler handler);
     ~PackServer();
@@ -44,7 +45,7 @@ public:
     void Broadcast(std::string body);
     size_t clients() const { return clientCount_; }
 
-private:
+  private:
     struct Conn;
     void Loop();
     void Accept();

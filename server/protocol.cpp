@@ -13,7 +13,9 @@ namespace {
 
 const char kSep[] = "(＆)";
 
-std::string Field(const std::vector<std::string>& f, size_t n) { return n <= f.size() ? f[n - 1] : std::string(); }
+std::string Field(const std::vector<std::string>& f, size_t n) {
+    return n <= f.size() ? f[n - 1] : std::string();
+}
 
 bool IsTabPosition(const std::string& s) { return s.size() == 1 && s[0] >= '0' && s[0] <= '6'; }
 
@@ -44,8 +46,8 @@ std::string UrlPath(const std::string& relUtf8) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : relUtf8) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-            c == '.' || c == '~' || c == '/') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '_' || c == '.' || c == '~' || c == '/') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -56,8 +58,12 @@ std::string UrlPath(const std::string& relUtf8) {
     return out;
 }
 
-Protocol::Protocol(const Config& config, CountsStore& counts, const ImageCache& cache, CatalogueSource catalogue)
-    : config_(config), counts_(counts), cache_(cache), catalogue_(std::move(catalogue)),
+Protocol::Protocol(const Config& config, CountsStore& counts, const ImageCache& cache,
+                   CatalogueSource catalogue)
+    : config_(config),
+      counts_(counts),
+      cache_(cache),
+      catalogue_(std::move(catalogue)),
       random_(std::random_device{}()) {}
 
 std::optional<std::string> Protocol::Handle(std::string_view body, Session& session, std::string* what) {
@@ -89,7 +95,8 @@ std::string Protocol::NoticeMessage(const std::string& textGbk) const {
 std::string Protocol::Hello() const {
     const Mirror& m = config_.mirrors.front();
     std::string third = config_.description3.empty() ? m.site : config_.description3;
-    std::string desc = WireText(m.region) + "[a]" + WireText(m.sponsor) + "[a]" + WireText(third) + "[a]" + WireText(m.id);
+    std::string desc =
+        WireText(m.region) + "[a]" + WireText(m.sponsor) + "[a]" + WireText(third) + "[a]" + WireText(m.id);
     std::string reply = std::string("&1") + kSep + desc;
     if (!config_.notice.empty()) reply += std::string(kSep) + "真" + kSep + WireText(config_.notice, true);
     return reply;
@@ -100,7 +107,8 @@ std::string Protocol::NodeList() const {
     for (size_t i = 0; i < config_.mirrors.size(); ++i) {
         const Mirror& m = config_.mirrors[i];
         if (i) records += "[q]";
-        records += WireText(m.region) + "[a]" + WireText(m.sponsor) + "[a]" + WireText(m.site) + "[a]" + WireText(m.id);
+        records += WireText(m.region) + "[a]" + WireText(m.sponsor) + "[a]" + WireText(m.site) + "[a]" +
+                   WireText(m.id);
     }
     return std::string("&2") + kSep + records;
 }
@@ -126,7 +134,8 @@ uint64_t Protocol::ServedBytes(const Picture& p) const {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : p.bytes;
 }
 
-std::vector<size_t> Protocol::Ordered(const std::shared_ptr<const Catalogue>& cat, const std::string& category) {
+std::shared_ptr<const std::vector<size_t>> Protocol::Ordered(const std::shared_ptr<const Catalogue>& cat,
+                                                             const std::string& category) {
     uint64_t version = counts_.downloadsVersion();
     std::lock_guard<std::mutex> lock(orderMutex_);
     OrderCache& oc = orders_[category];
@@ -134,10 +143,11 @@ std::vector<size_t> Protocol::Ordered(const std::shared_ptr<const Catalogue>& ca
         std::vector<size_t> order = cat->InCategory(category);
         std::vector<int64_t> downloads(cat->size(), 0);
         for (size_t i : order) downloads[i] = counts_.Get(cat->pictures()[i].countKey).downloads;
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return downloads[a] > downloads[b]; });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return downloads[a] > downloads[b]; });
         oc.catalogue = cat.get();
         oc.version = version;
-        oc.order = std::move(order);
+        oc.order = std::make_shared<const std::vector<size_t>>(std::move(order));
     }
     return oc.order;
 }
@@ -147,7 +157,8 @@ std::optional<std::string> Protocol::ListPage(const std::vector<std::string>& f,
     int position = TabPosition(category);
     if (position < 0) return std::nullopt;
     auto cat = catalogue_();
-    std::vector<size_t> order = Ordered(cat, category);
+    auto orderPtr = Ordered(cat, category);
+    const std::vector<size_t>& order = *orderPtr;
     int size = config_.pageSize;
     int total = std::max<int>(1, static_cast<int>((order.size() + size - 1) / size));
     int page = std::clamp(sys::ToInt(Field(f, 4)), 1, total);
@@ -163,8 +174,8 @@ std::optional<std::string> Protocol::ListPage(const std::vector<std::string>& f,
         paths += "/preview/" + cat->pictures()[order[i]].key + ".jpg";
     }
     const Mirror& m = PickMirror(Field(f, 6), s);
-    return std::string("&获取") + kSep + category + kSep + std::to_string(total) + kSep + std::to_string(page) + kSep +
-           paths + kSep + tab + kSep + m.base;
+    return std::string("&获取") + kSep + category + kSep + std::to_string(total) + kSep +
+           std::to_string(page) + kSep + paths + kSep + tab + kSep + m.base;
 }
 
 std::optional<std::string> Protocol::Detail(const std::vector<std::string>& f) {
@@ -175,8 +186,8 @@ std::optional<std::string> Protocol::Detail(const std::vector<std::string>& f) {
     // The client's size field is in kilobytes (it labels values below 1024 "KB").
     uint64_t kb = (ServedBytes(*p) + 1023) / 1024;
     return std::string("&详细") + kSep + "/detail/" + p->key + "_d.jpg" + kSep + std::to_string(kb) + kSep +
-           std::to_string(c.downloads) + kSep + std::to_string(c.views) + kSep + p->title + kSep + p->description +
-           kSep + p->category;
+           std::to_string(c.downloads) + kSep + std::to_string(c.views) + kSep + p->title + kSep +
+           p->description + kSep + p->category;
 }
 
 std::optional<std::string> Protocol::Download(const std::vector<std::string>& f, const Session& s) {
@@ -202,7 +213,8 @@ std::optional<std::string> Protocol::Change(const std::vector<std::string>& f, c
         std::lock_guard<std::mutex> lock(randomMutex_);
         pick = pool[std::uniform_int_distribution<size_t>(0, pool.size() - 1)(random_)];
     }
-    return std::string("&下载") + kSep + ImageUrl(cat->pictures()[pick], PickMirror(std::string(), s)) + kSep + "1";
+    return std::string("&下载") + kSep + ImageUrl(cat->pictures()[pick], PickMirror(std::string(), s)) +
+           kSep + "1";
 }
 
 }  // namespace node

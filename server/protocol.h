@@ -25,7 +25,7 @@ struct Session {
 };
 
 class Protocol {
-public:
+  public:
     using CatalogueSource = std::function<std::shared_ptr<const Catalogue>()>;
 
     Protocol(const Config& config, CountsStore& counts, const ImageCache& cache, CatalogueSource catalogue);
@@ -37,7 +37,7 @@ public:
     // The notice message every connected client is sent by an administrator.
     std::string NoticeMessage(const std::string& textGbk) const;
 
-private:
+  private:
     std::string Hello() const;
     std::string NodeList() const;
     std::optional<std::string> ListPage(const std::vector<std::string>& f, const Session& s);
@@ -49,7 +49,8 @@ private:
     std::string ImageUrl(const Picture& p, const Mirror& m) const;
     uint64_t ServedBytes(const Picture& p) const;
     // Pictures of a category, most downloaded first (ties in catalogue order).
-    std::vector<size_t> Ordered(const std::shared_ptr<const Catalogue>& cat, const std::string& category);
+    std::shared_ptr<const std::vector<size_t>> Ordered(const std::shared_ptr<const Catalogue>& cat,
+                                                       const std::string& category);
 
     const Config& config_;
     CountsStore& counts_;
@@ -59,7 +60,7 @@ private:
     struct OrderCache {
         const Catalogue* catalogue = nullptr;
         uint64_t version = 0;
-        std::vector<size_t> order;
+        std::shared_ptr<const std::vector<size_t>> order;
     };
     std::mutex orderMutex_;
     std::map<std::string, OrderCache> orders_;

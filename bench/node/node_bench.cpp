@@ -195,14 +195,20 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (i + 1 >= argc) return Usage();
-        if (a == "--clients") clients = std::atoi(argv[++i]);
-        else if (a == "--seconds") seconds = std::atof(argv[++i]);
-        else if (a == "--catalogue") catalogue = argv[++i];
-        else if (a == "--node") nodePath = argv[++i];
-        else return Usage();
+        if (a == "--clients")
+            clients = std::atoi(argv[++i]);
+        else if (a == "--seconds")
+            seconds = std::atof(argv[++i]);
+        else if (a == "--catalogue")
+            catalogue = argv[++i];
+        else if (a == "--node")
+            nodePath = argv[++i];
+        else
+            return Usage();
     }
     if (!fs::is_directory(catalogue)) {
-        std::fprintf(stderr, "node_bench: no catalogue at %s (run scripts/node-demo.sh once, or give --catalogue)\n",
+        std::fprintf(stderr,
+                     "node_bench: no catalogue at %s (run scripts/node-demo.sh once, or give --catalogue)\n",
                      catalogue.c_str());
         return 1;
     }
@@ -216,14 +222,16 @@ int main(int argc, char** argv) {
         std::ofstream conf(work / "node.conf");
         conf << "pregenerate = false\nmax_clients = " << clients + 100 << "\n";
     }
-    std::string listen = "127.0.0.1:" + std::to_string(packPort), http = "127.0.0.1:" + std::to_string(httpPort);
+    std::string listen = "127.0.0.1:" + std::to_string(packPort),
+                http = "127.0.0.1:" + std::to_string(httpPort);
     std::string confPath = (work / "node.conf").string(), cachePath = (work / "cache").string();
     std::string logPath = (work / "node.log").string();
     pid_t pid = fork();
     if (pid == 0) {
         freopen(logPath.c_str(), "w", stderr);
-        execl(nodePath.c_str(), nodePath.c_str(), "--config", confPath.c_str(), "--listen", listen.c_str(), "--http",
-              http.c_str(), "--cache", cachePath.c_str(), catalogue.c_str(), static_cast<char*>(nullptr));
+        execl(nodePath.c_str(), nodePath.c_str(), "--config", confPath.c_str(), "--listen", listen.c_str(),
+              "--http", http.c_str(), "--cache", cachePath.c_str(), catalogue.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     int probe = -1;
@@ -238,16 +246,18 @@ int main(int argc, char** argv) {
     }
     Work w;
     for (const auto& cat : node::CategoryNames()) {
-        std::string list = AskBlocking(probe, "&获取" + kSep + cat + kSep + "下载最多" + kSep + "1" + kSep + "0" + kSep);
+        std::string list =
+            AskBlocking(probe, "&获取" + kSep + cat + kSep + "下载最多" + kSep + "1" + kSep + "0" + kSep);
         auto f = sys::Split(list, kSep);
         w.requests.push_back("&获取" + kSep + cat + kSep + "下载最多" + kSep + "1" + kSep + kSep + kSep);
         if (f.size() >= 5)
-            for (const auto& p : sys::Split(f[4], "[a]")) w.requests.push_back("&详细" + kSep + cat + kSep + p);
+            for (const auto& p : sys::Split(f[4], "[a]"))
+                w.requests.push_back("&详细" + kSep + cat + kSep + p);
     }
     close(probe);
     long rssIdle = RssKb(pid, "VmRSS:");
-    std::printf("load: %d clients for %.0f s against miaolan-node (pid %d), %zu request kinds\n", clients, seconds,
-                pid, w.requests.size());
+    std::printf("load: %d clients for %.0f s against miaolan-node (pid %d), %zu request kinds\n", clients,
+                seconds, pid, w.requests.size());
     std::fflush(stdout);
 
     int threads = 2;
@@ -258,7 +268,8 @@ int main(int argc, char** argv) {
     std::vector<std::thread> pool;
     for (int t = 0; t < threads; ++t)
         pool.emplace_back([&, t] {
-            RunClients(packPort, clients / threads + (t < clients % threads), end, w, 1629 + t, lat[t], errors);
+            RunClients(packPort, clients / threads + (t < clients % threads), end, w, 1629 + t, lat[t],
+                       errors);
         });
     long rssPeak = 0;
     while (Clock::now() < end) {
@@ -274,14 +285,16 @@ int main(int argc, char** argv) {
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
-    std::printf("load: %zu replies in %.1f s = %.0f replies/s; latency p50 %.2f ms, p99 %.2f ms; errors %ld\n",
-                replies, elapsed, replies / elapsed, p50 / 1000, p99 / 1000, errors.load());
+    std::printf(
+        "load: %zu replies in %.1f s = %.0f replies/s; latency p50 %.2f ms, p99 %.2f ms; errors %ld\n",
+        replies, elapsed, replies / elapsed, p50 / 1000, p99 / 1000, errors.load());
     std::printf("load: node RSS idle %ld KB, peak under load %ld KB; node exit status %d\n", rssIdle, rssPeak,
                 WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 
     // --- 2. previews of 4K pictures ---
     std::vector<std::string> wide;
-    for (auto it = fs::recursive_directory_iterator(catalogue); it != fs::recursive_directory_iterator(); ++it) {
+    for (auto it = fs::recursive_directory_iterator(catalogue); it != fs::recursive_directory_iterator();
+         ++it) {
         std::string name = it->path().filename().string();
         if (!name.empty() && name[0] == '.') {
             if (it->is_directory()) it.disable_recursion_pending();
@@ -298,7 +311,8 @@ int main(int argc, char** argv) {
         std::vector<std::string> unique;
         for (const auto& f : wide) {
             struct stat st {};
-            if (::stat(f.c_str(), &st) == 0 && seen.insert({st.st_dev, st.st_ino}).second) unique.push_back(f);
+            if (::stat(f.c_str(), &st) == 0 && seen.insert({st.st_dev, st.st_ino}).second)
+                unique.push_back(f);
         }
         wide.swap(unique);
     }
@@ -325,7 +339,8 @@ int main(int argc, char** argv) {
     int cliOk = 0;
     for (size_t i = 0; i < wide.size(); ++i) {
         std::string cmd = "vipsthumbnail '" + wide[i] + "' --size 296x156 --smartcrop centre -o '" +
-                          (work / "cli" / (std::to_string(i) + ".jpg")).string() + "[Q=85,strip]' 2>/dev/null";
+                          (work / "cli" / (std::to_string(i) + ".jpg")).string() +
+                          "[Q=85,strip]' 2>/dev/null";
         cliOk += std::system(cmd.c_str()) == 0;
     }
     double cli = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -337,12 +352,13 @@ int main(int argc, char** argv) {
     batch += " 2>/dev/null";
     int batchRc = std::system(batch.c_str());
     double cliBatch = std::chrono::duration<double>(Clock::now() - t0).count();
-    std::printf("previews: %zu pictures >= 3840 px (%d made by the node's code, %d by vipsthumbnail)\n", wide.size(),
-                ok, cliOk);
-    std::printf("previews: node %.1f ms/picture; vipsthumbnail per file %.1f ms/picture (ratio %.2f); "
-                "vipsthumbnail one batch %.1f ms/picture (ratio %.2f)%s\n",
-                ours * 1000 / wide.size(), cli * 1000 / wide.size(), cli / ours, cliBatch * 1000 / wide.size(),
-                cliBatch / ours, batchRc == 0 ? "" : " [batch run failed]");
+    std::printf("previews: %zu pictures >= 3840 px (%d made by the node's code, %d by vipsthumbnail)\n",
+                wide.size(), ok, cliOk);
+    std::printf(
+        "previews: node %.1f ms/picture; vipsthumbnail per file %.1f ms/picture (ratio %.2f); "
+        "vipsthumbnail one batch %.1f ms/picture (ratio %.2f)%s\n",
+        ours * 1000 / wide.size(), cli * 1000 / wide.size(), cli / ours, cliBatch * 1000 / wide.size(),
+        cliBatch / ours, batchRc == 0 ? "" : " [batch run failed]");
     fs::remove_all(work);
     return 0;
 }

@@ -18,14 +18,14 @@ namespace {
 TEST(NodeConfig, FileSetsMirrorsCategoriesAndLimits) {
     TempDir dir("conf");
     std::string path = dir.path() + "/node.conf";
-    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF# comment\n"
-                                          << "listen = 0.0.0.0:2629\nhttp = :2630\npage_size = 12\n"
-                                          << sys::GbkToUtf8("notice = 欢迎\n")
-                                          << "[mirror]\nid = http://a.example:1630\n"
-                                          << sys::GbkToUtf8("region = 香港\n")
-                                          << "[mirror]\nid = http://b.example\nbase = http://cdn.example/b/\n"
-                                          << "[categories]\n"
-                                          << sys::GbkToUtf8("4K风景 = wide, /abs/more\n");
+    std::ofstream(path, std::ios::binary)
+        << "\xEF\xBB\xBF# comment\n"
+        << "listen = 0.0.0.0:2629\nhttp = :2630\npage_size = 12\n"
+        << sys::GbkToUtf8("notice = 欢迎\n") << "[mirror]\nid = http://a.example:1630\n"
+        << sys::GbkToUtf8("region = 香港\n")
+        << "[mirror]\nid = http://b.example\nbase = http://cdn.example/b/\n"
+        << "[categories]\n"
+        << sys::GbkToUtf8("4K风景 = wide, /abs/more\n");
     node::Config c;
     std::string error;
     ASSERT_TRUE(node::LoadConfigFile(path, c, error)) << error;
@@ -58,7 +58,8 @@ TEST(NodeConfig, FileSetsMirrorsCategoriesAndLimits) {
 TEST(NodeConfig, TheShippedExampleLoads) {
     node::Config c;
     std::string error;
-    ASSERT_TRUE(node::LoadConfigFile(std::string(MIAOLAN_SOURCE_DIR) + "/server/node.example.conf", c, error)) << error;
+    ASSERT_TRUE(node::LoadConfigFile(std::string(MIAOLAN_SOURCE_DIR) + "/server/node.example.conf", c, error))
+        << error;
     ASSERT_EQ(c.mirrors.size(), 1u);
     EXPECT_EQ(c.mirrors[0].region, "本地节点");
     EXPECT_EQ(c.notice, "欢迎使用渺岚壁纸");

@@ -12,13 +12,14 @@ using namespace nodetest;
 namespace {
 
 class NodeHttp : public ::testing::Test {
-protected:
+  protected:
     TempDir cache{"http"};
     std::unique_ptr<RunningNode> node;
     void SetUp() override { node = std::make_unique<RunningNode>(TestConfig(cache.path()), "secret"); }
     std::vector<std::string> ListPaths(const std::string& cat) {
         PackClient c(node->packPort());
-        auto f = c.Ask(std::string("&获取") + kSep + cat + kSep + "下载最多" + kSep + "1" + kSep + "0" + kSep);
+        auto f =
+            c.Ask(std::string("&获取") + kSep + cat + kSep + "下载最多" + kSep + "1" + kSep + "0" + kSep);
         return sys::Split(FieldOf(f, 5), "[a]");
     }
     std::string ImagePath(const std::string& cat, const std::string& listPath) {
@@ -67,7 +68,8 @@ TEST_F(NodeHttp, FullImagesAndRangeAnswers) {
 
     auto open = HttpGet(node->httpPort(), path, "Range: bytes=50-\r\n");
     EXPECT_EQ(open.status, 206);
-    EXPECT_EQ(open.Header("Content-Range"), "bytes 50-" + std::to_string(size - 1) + "/" + std::to_string(size));
+    EXPECT_EQ(open.Header("Content-Range"),
+              "bytes 50-" + std::to_string(size - 1) + "/" + std::to_string(size));
     EXPECT_EQ(open.Header("Content-Length"), std::to_string(size - 50));
     EXPECT_EQ(open.body, full.body.substr(50));
 
@@ -118,11 +120,13 @@ TEST_F(NodeHttp, UnknownNamesAndTheAdminEndpoint) {
     EXPECT_EQ(HttpGet(node->httpPort(), "/preview/../../etc/passwd").status, 404);
     EXPECT_EQ(HttpGet(node->httpPort(), "/image/zz.jpg").status, 404);
     EXPECT_EQ(HttpGet(node->httpPort(), "/admin/rescan", "", "POST").status, 403);
-    EXPECT_EQ(HttpGet(node->httpPort(), "/admin/notice", "X-Admin-Token: wrong\r\n", "POST", "x").status, 403);
+    EXPECT_EQ(HttpGet(node->httpPort(), "/admin/notice", "X-Admin-Token: wrong\r\n", "POST", "x").status,
+              403);
 
     PackClient c(node->packPort());
     ASSERT_EQ(FieldOf(c.Ask("&2"), 1), "&2");
-    auto ok = HttpGet(node->httpPort(), "/admin/notice", "X-Admin-Token: secret\r\n", "POST", sys::GbkToUtf8("你好"));
+    auto ok = HttpGet(node->httpPort(), "/admin/notice", "X-Admin-Token: secret\r\n", "POST",
+                      sys::GbkToUtf8("你好"));
     EXPECT_EQ(ok.status, 200);
     auto r = c.Receive();
     ASSERT_TRUE(r.has_value());

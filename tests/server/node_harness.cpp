@@ -9,8 +9,8 @@
 #include <vips/vips.h>
 
 #include <atomic>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -197,7 +197,9 @@ std::vector<std::string> Fields(const std::string& reply) {
     return out;
 }
 
-std::string FieldOf(const std::vector<std::string>& f, size_t n) { return n <= f.size() ? f[n - 1] : std::string(); }
+std::string FieldOf(const std::vector<std::string>& f, size_t n) {
+    return n <= f.size() ? f[n - 1] : std::string();
+}
 
 std::string HttpReply::Header(const std::string& name) const {
     std::string key = "\r\n" + name + ": ";
@@ -207,8 +209,8 @@ std::string HttpReply::Header(const std::string& name) const {
     return head.substr(p, head.find("\r\n", p) - p);
 }
 
-HttpReply HttpGet(int port, const std::string& path, const std::string& extraHeaders, const std::string& method,
-                  const std::string& body) {
+HttpReply HttpGet(int port, const std::string& path, const std::string& extraHeaders,
+                  const std::string& method, const std::string& body) {
     HttpReply r;
     int fd = ConnectLoopback(port);
     if (fd < 0) return r;

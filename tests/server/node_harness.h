@@ -16,12 +16,12 @@ extern const char kSep[];  // "(＆)"
 
 // A fresh folder under the build tree, removed with the object.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::string& tag);
     ~TempDir();
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -41,7 +41,7 @@ node::Config TestConfig(const std::string& cacheDir);
 
 // A started node, stopped on destruction.
 class RunningNode {
-public:
+  public:
     explicit RunningNode(node::Config config, std::string adminToken = {});
     ~RunningNode();
     node::Node& operator*() { return *node_; }
@@ -49,13 +49,13 @@ public:
     int packPort() const { return node_->packPort(); }
     int httpPort() const { return node_->httpPort(); }
 
-private:
+  private:
     std::unique_ptr<node::Node> node_;
 };
 
 // A pack client over a blocking socket with receive and send time-outs.
 class PackClient {
-public:
+  public:
     explicit PackClient(int port);
     ~PackClient();
     bool connected() const { return fd_ >= 0; }
@@ -70,7 +70,7 @@ public:
     // True when the node closes the connection within 10 s (pending replies are skipped).
     bool WaitClosed();
 
-private:
+  private:
     int fd_ = -1;
     pack::Decoder decoder_;
     std::vector<std::string> ready_;

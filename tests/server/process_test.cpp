@@ -22,7 +22,7 @@ using namespace nodetest;
 namespace {
 
 class NodeProcess {
-public:
+  public:
     explicit NodeProcess(const std::vector<std::string>& args) {
         int in[2], err[2];
         if (pipe(in) != 0 || pipe(err) != 0) return;
@@ -67,7 +67,8 @@ public:
                     return true;
                 }
             }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             pollfd p{stderr_, POLLIN, 0};
             if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
@@ -93,7 +94,7 @@ public:
     }
     const std::string& log() const { return log_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     bool reaped_ = false;
     int stdin_ = -1, stderr_ = -1;
@@ -103,9 +104,12 @@ private:
 
 TEST(NodeProgram, ServesAFolderTakesCommandsAndStopsCleanly) {
     TempDir cache("proc");
-    NodeProcess p({CatalogueDir(), "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", "--cache", cache.path()});
+    NodeProcess p(
+        {CatalogueDir(), "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", "--cache", cache.path()});
     std::smatch m;
-    ASSERT_TRUE(p.WaitFor(std::regex("protocol on 127\\.0\\.0\\.1:(\\d+), HTTP on 127\\.0\\.0\\.1:(\\d+)"), m)) << p.log();
+    ASSERT_TRUE(
+        p.WaitFor(std::regex("protocol on 127\\.0\\.0\\.1:(\\d+), HTTP on 127\\.0\\.0\\.1:(\\d+)"), m))
+        << p.log();
     int packPort = std::stoi(m[1]);
     std::string http = "http://127.0.0.1:" + m[2].str();
 
@@ -135,8 +139,8 @@ TEST(NodeProgram, RefusesBadArgumentsAndBusyPorts) {
     TempDir cache("proc-busy");
     RunningNode running(TestConfig(cache.path()));
     TempDir cache2("proc-busy2");
-    NodeProcess clash({CatalogueDir(), "--listen", "127.0.0.1:" + std::to_string(running.packPort()), "--http",
-                       "127.0.0.1:0", "--cache", cache2.path()});
+    NodeProcess clash({CatalogueDir(), "--listen", "127.0.0.1:" + std::to_string(running.packPort()),
+                       "--http", "127.0.0.1:0", "--cache", cache2.path()});
     std::smatch m;
     EXPECT_TRUE(clash.WaitFor(std::regex("cannot start"), m));
     EXPECT_EQ(clash.StopWith(0), 1);

@@ -1,10 +1,11 @@
 // Every reply of the node, field by field, as the client reads it, over a real connection.
+#include "protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "node_harness.h"
-#include "protocol.h"
 #include "sys/text.h"
 
 using namespace nodetest;
@@ -31,13 +32,15 @@ std::string Paging(const std::string& cat, const std::string& page, const std::s
 }
 
 class NodeProtocol : public ::testing::Test {
-protected:
+  protected:
     TempDir cache{"proto"};
     std::unique_ptr<RunningNode> node;
     void Start(node::Config c) { node = std::make_unique<RunningNode>(std::move(c)); }
     void SetUp() override { Start(TestConfig(cache.path())); }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(node->httpPort()); }
-    std::vector<std::string> Paths(const std::vector<std::string>& reply) { return sys::Split(FieldOf(reply, 5), "[a]"); }
+    std::vector<std::string> Paths(const std::vector<std::string>& reply) {
+        return sys::Split(FieldOf(reply, 5), "[a]");
+    }
 };
 
 TEST_F(NodeProtocol, HelloDescribesTheNodeWhoseIdIsItsHttpBase) {
@@ -218,7 +221,8 @@ TEST_F(NodeProtocol, MirrorsPickTheAddressesHandedOut) {
     std::string webp;
     for (const auto& p : Paths(a)) {
         auto d = cl.Ask(S({"&下载", "K动物", p, "m", "", "http://127.0.0.1:7001"}));
-        EXPECT_TRUE(sys::StartsWith(FieldOf(d, 2), "http://127.0.0.1:7001/image/" + node::KeyFromPath(p) + "."));
+        EXPECT_TRUE(
+            sys::StartsWith(FieldOf(d, 2), "http://127.0.0.1:7001/image/" + node::KeyFromPath(p) + "."));
         // Originals the client cannot decode are handed out as JPEG.
         EXPECT_TRUE(sys::EndsWith(FieldOf(d, 2), ".jpg") || sys::EndsWith(FieldOf(d, 2), ".png"));
         // An external image server gets the catalogue's own relative path, percent-encoded.

@@ -18,10 +18,11 @@ std::string Header(uint32_t flag, uint32_t length) {
     return h;
 }
 
-const std::string kList = std::string("&获取") + kSep + "K风景" + kSep + "下载最多" + kSep + "1" + kSep + "1" + kSep;
+const std::string kList =
+    std::string("&获取") + kSep + "K风景" + kSep + "下载最多" + kSep + "1" + kSep + "1" + kSep;
 
 class NodeRobustness : public ::testing::Test {
-protected:
+  protected:
     TempDir cache{"robust"};
     std::unique_ptr<RunningNode> node;
     void SetUp() override {
@@ -93,9 +94,26 @@ TEST_F(NodeRobustness, RequestsSplitAtEveryByteOrPackedTogether) {
 TEST_F(NodeRobustness, RandomBodiesNeverHurtTheNode) {
     PackClient bystander(node->packPort());
     std::mt19937 rng(1629);
-    const std::vector<std::string> pieces = {"&获取", "&详细", "&下载", "&更换", "&1", "&2", "&3", "&4",
-                                             kSep,   "[a]",   "K风景", "4K动物", "1",  "99", "\xFF", "\x81",
-                                             std::string(1, '\0'), "/preview/", "0123456789abcdef", ".jpg"};
+    const std::vector<std::string> pieces = {"&获取",
+                                             "&详细",
+                                             "&下载",
+                                             "&更换",
+                                             "&1",
+                                             "&2",
+                                             "&3",
+                                             "&4",
+                                             kSep,
+                                             "[a]",
+                                             "K风景",
+                                             "4K动物",
+                                             "1",
+                                             "99",
+                                             "\xFF",
+                                             "\x81",
+                                             std::string(1, '\0'),
+                                             "/preview/",
+                                             "0123456789abcdef",
+                                             ".jpg"};
     PackClient c(node->packPort());
     int sent = 0;
     for (int i = 0; i < 400; ++i) {
