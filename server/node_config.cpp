@@ -187,6 +187,7 @@ void CompleteConfig(Config& config) {
         m.id = "http://" + config.httpHost + ":" + std::to_string(config.httpPort);
         m.region = "本地节点";
         m.sponsor = "渺岚壁纸 节点";
+        m.site = m.id + "/";
         config.mirrors.push_back(m);
     }
     for (auto& m : config.mirrors) {
