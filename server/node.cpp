@@ -1,0 +1,94 @@
+#include "node.h"
+
+#include "image_tools.h"
+#include "log.h"
+#include "sys/text.h"
+
+namespace node {
+
+Node::Node(Config config, std::string adminToken)
+    : config_(std::move(config)), adminToken_(std::move(adminToken)) {}
+
+Node::~Node() { Stop(); }
+
+std::shared_ptr<const Catalogue> Node::catalogue() const {
+    std::lock_guard<std::mutex> lock(catalogueMutex_);
+    return catalogue_;
+}
+
+bool Node::Start(std::string& error) {
+    if (!InitImageLibrary()) {
+        error = "cannot start libvips";
+        return false;
+    }
+    if (config_.catalogueUtf8.empty()) {
+        error = "no catalogue folder given";
+        return false;
+    }
+    if (config_.cacheUtf8.empty()) config_.cacheUtf8 = config_.catalogueUtf8 + "/.miaolan-node";
+    cache_ = std::make_unique<ImageCache>(config_.cacheUtf8);
+    if (!cache_->CreateFolders(error)) return false;
+    if (!counts_.Open(config_.cacheUtf8 + "/counts.sqlite", error)) return false;
+    catalogue_ = std::make_shared<Catalogue>();
+
+    HttpHooks hooks;
+    hooks.catalogue = [this] { return catalogue(); };
+    hooks.notice = [this](const std::string& text) { SendNotice(text); };
+    hooks.rescan = [this] { return Rescan(); };
+    hooks.adminToken = adminToken_;
+    http_ = std::make_unique<HttpServer>(*cache_, hooks, config_.httpThreads);
+    if (!http_->Start(config_.httpHost, config_.httpPort, error)) return false;
+    // Mirrors are settled once the HTTP port is known: the default one is this node itself.
+    config_.httpPort = http_->port();
+    CompleteConfig(config_);
+
+    Rescan();
+
+    protocol_ = std::make_unique<Protocol>(config_, counts_, *cache_, [this] { return catalogue(); });
+    PackLimits limits;
+    limits.maxRequestBytes = config_.maxRequestBytes;
+    limits.maxPendingReplyBytes = config_.maxPendingReplyBytes;
+    limits.clientTimeoutSeconds = config_.clientTimeoutSeconds;
+    limits.maxClients = config_.maxClients;
+    pack_ =
+        std::make_unique<PackServer>(limits, [this](std::string_view body, Session& s, std::string* what) {
+            return protocol_->Handle(body, s, what);
+        });
+    if (!pack_->Start(config_.listenHost, config_.listenPort, error)) return false;
+    started_ = true;
+    Log("node: protocol on " + config_.listenHost + ":" + std::to_string(pack_->port()) + ", HTTP on " +
+        config_.httpHost + ":" + std::to_string(http_->port()) + ", node id " +
+        sys::GbkToUtf8(config_.mirrors[0].id));
+    return true;
+}
+
+void Node::Stop() {
+    bool wasStarted = started_;
+    started_ = false;
+    if (pack_) pack_->Stop();
+    if (http_) http_->Stop();
+    if (cache_) cache_->StopPregeneration();
+    counts_.Close();
+    if (wasStarted) Log("node: stopped");
+}
+
+std::string Node::Rescan() {
+    std::lock_guard<std::mutex> lock(rescanMutex_);
+    std::string report;
+    auto fresh = ScanCatalogue(config_, &report);
+    {
+        std::lock_guard<std::mutex> l(catalogueMutex_);
+        catalogue_ = fresh;
+    }
+    Log(report);
+    if (config_.pregenerate && cache_) cache_->PregenerateAsync(fresh);
+    return report;
+}
+
+void Node::SendNotice(const std::string& textGbk) {
+    if (!pack_ || !protocol_) return;
+    Log("notice: " + LogText(textGbk, 200));
+    pack_->Broadcast(protocol_->NoticeMessage(textGbk));
+}
+
+}  // namespace node

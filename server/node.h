@@ -1,0 +1,56 @@
+// One running node: the catalogue, the counts, the picture cache, the protocol server and the
+// web server, started and stopped together.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "catalogue.h"
+#include "counts_store.h"
+#include "http_server.h"
+#include "image_cache.h"
+#include "node_config.h"
+#include "pack_server.h"
+#include "protocol.h"
+
+namespace node {
+
+class Node {
+  public:
+    explicit Node(Config config, std::string adminToken = {});
+    ~Node();
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
+    // Opens the counts, binds both ports, scans the catalogue and starts serving.
+    bool Start(std::string& error);
+    void Stop();
+
+    // Scans the catalogue again and swaps the result in; returns the scan summary.
+    std::string Rescan();
+    // Sends "&通用" with the text to every connected client.
+    void SendNotice(const std::string& textGbk);
+
+    int packPort() const { return pack_ ? pack_->port() : 0; }
+    int httpPort() const { return http_ ? http_->port() : 0; }
+    size_t clients() const { return pack_ ? pack_->clients() : 0; }
+    const Config& config() const { return config_; }
+    std::shared_ptr<const Catalogue> catalogue() const;
+    CountsStore& counts() { return counts_; }
+
+  private:
+    Config config_;
+    std::string adminToken_;
+    CountsStore counts_;
+    std::unique_ptr<ImageCache> cache_;
+    mutable std::mutex catalogueMutex_;
+    std::shared_ptr<const Catalogue> catalogue_;
+    std::mutex rescanMutex_;
+    std::unique_ptr<Protocol> protocol_;
+    std::unique_ptr<HttpServer> http_;
+    std::unique_ptr<PackServer> pack_;
+    bool started_ = false;
+};
+
+}  // namespace node

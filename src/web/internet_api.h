@@ -1,0 +1,41 @@
+// The eight WinINet calls the HTTP engine makes, as a seam. Arguments and results mean what
+// they mean to the WinINet "A" functions of the same names; a null pointer stands for NULL,
+// and a null handle for failure.
+#pragma once
+
+#include <cstdint>
+
+namespace web {
+
+using InternetHandle = void*;
+
+class InternetApi {
+  public:
+    virtual ~InternetApi() = default;
+
+    virtual InternetHandle Open(const char* agent, uint32_t accessType, const char* proxy,
+                                const char* proxyBypass, uint32_t flags) = 0;
+    virtual InternetHandle Connect(InternetHandle internet, const char* host, uint16_t port, const char* user,
+                                   const char* password, uint32_t service, uint32_t flags,
+                                   uintptr_t context) = 0;
+    virtual InternetHandle OpenRequest(InternetHandle connection, const char* verb, const char* object,
+                                       const char* version, const char* referrer, const char** acceptTypes,
+                                       uint32_t flags, uintptr_t context) = 0;
+    virtual bool SetOption(InternetHandle handle, uint32_t option, void* buffer, uint32_t length) = 0;
+    virtual bool SendRequest(InternetHandle request, const char* headers, uint32_t headersLength,
+                             void* optional, uint32_t optionalLength) = 0;
+    virtual bool ReadFile(InternetHandle request, void* buffer, uint32_t toRead, uint32_t* read) = 0;
+    virtual bool QueryInfo(InternetHandle request, uint32_t level, void* buffer, uint32_t* length,
+                           uint32_t* index) = 0;
+    virtual bool CloseHandle(InternetHandle handle) = 0;
+};
+
+// The seam WebRequest uses when it is given none: WinINet on Windows. A native build has no
+// WinINet, so there every open fails and requests give the empty result. Safe from any thread.
+InternetApi& DefaultInternetApi();
+
+// Routes later default requests through `api` (null restores the platform's own); returns
+// the one that was in use. `api` must outlive its use.
+InternetApi* SetDefaultInternetApi(InternetApi* api);
+
+}  // namespace web
