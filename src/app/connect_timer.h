@@ -4,7 +4,7 @@
 namespace app {
 
 class ConnectTimer {
-public:
+  public:
     virtual ~ConnectTimer() = default;
     // Milliseconds between ticks; 0 stops it. Safe from any thread.
     virtual void SetInterval(int ms) = 0;

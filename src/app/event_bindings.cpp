@@ -49,23 +49,34 @@ bool MainEvents(const Event& e) {
         return false;
     }
     const std::string name = Ui().ControlName(e.control);
-    if (e.kind == EventKind::Tick && name == "时钟1") Run(h.ConnectToNode);
-    else if (e.kind == EventKind::MenuChosen && name == "菜单") OnTrayMenu(e.value);
-    else if (IsClick(e, name, "单选框EX1")) Run(h.Show4KView);
-    else if (IsClick(e, name, "单选框EX2")) Run(h.ShowHdView);
-    else if (IsClick(e, name, "单选框EX3")) ShowDynamicWallpaperNotice();
-    else if (IsClick(e, name, "destroy")) HideMainWindow();
-    else if (IsClick(e, name, "destroy1")) MinimizeMainWindow();
-    else if (IsClick(e, name, "destroy2")) OpenSettingsWindow();
+    if (e.kind == EventKind::Tick && name == "时钟1")
+        Run(h.ConnectToNode);
+    else if (e.kind == EventKind::MenuChosen && name == "菜单")
+        OnTrayMenu(e.value);
+    else if (IsClick(e, name, "单选框EX1"))
+        Run(h.Show4KView);
+    else if (IsClick(e, name, "单选框EX2"))
+        Run(h.ShowHdView);
+    else if (IsClick(e, name, "单选框EX3"))
+        ShowDynamicWallpaperNotice();
+    else if (IsClick(e, name, "destroy"))
+        HideMainWindow();
+    else if (IsClick(e, name, "destroy1"))
+        MinimizeMainWindow();
+    else if (IsClick(e, name, "destroy2"))
+        OpenSettingsWindow();
     else if (e.kind == EventKind::PageChanged && (name == "静态4K" || name == "静态壁纸"))
         Run(h.SelectCategoryTab, name, e.value);
     else if (e.kind == EventKind::ItemChosen) {
         // The HD car page has never had an item-choice handler; its items do nothing.
         const std::string category = CategoryOfList(name);
         if (!category.empty() && name != "汽车壁纸") Run(h.SendDetailRequest, category, e.value);
-    } else if (IsClick(e, name, "按钮EX1")) Run(h.FirstPage);
-    else if (IsClick(e, name, "按钮EX2")) Run(h.PreviousPage);
-    else if (IsClick(e, name, "按钮EX3")) Run(h.NextPage);
+    } else if (IsClick(e, name, "按钮EX1"))
+        Run(h.FirstPage);
+    else if (IsClick(e, name, "按钮EX2"))
+        Run(h.PreviousPage);
+    else if (IsClick(e, name, "按钮EX3"))
+        Run(h.NextPage);
     return true;
 }
 
@@ -73,21 +84,26 @@ bool DetailEvents(const Event& e) {
     if (e.kind == EventKind::CloseRequested) return HideDetailWindow();
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Detail, e);
     const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1")) ShowFavouriteNotice();
-    else if (IsClick(e, name, "按钮EX2")) Run(InstalledHandlers().SendDetailDownloadRequest);
+    if (IsClick(e, name, "按钮EX1"))
+        ShowFavouriteNotice();
+    else if (IsClick(e, name, "按钮EX2"))
+        Run(InstalledHandlers().SendDetailDownloadRequest);
     return true;
 }
 
 bool DownloadEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::CloseRequested) return HideDownloadWindow();
-    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Download, e);
+    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
+        return Common(WindowKind::Download, e);
     const std::string name = Ui().ControlName(e.control);
     if (IsClick(e, name, "按钮EX1")) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, "按钮EX2")) Run(h.ShowSponsorNotice);
-    else if (e.kind == EventKind::Tick && name == "时钟1") Run(h.ShowDownloadProgress);
+    } else if (IsClick(e, name, "按钮EX2"))
+        Run(h.ShowSponsorNotice);
+    else if (e.kind == EventKind::Tick && name == "时钟1")
+        Run(h.ShowDownloadProgress);
     return true;
 }
 
@@ -101,8 +117,10 @@ bool NodeEvents(const Event& e) {
     if (e.kind == EventKind::Destroying) return Common(WindowKind::Node, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = Ui().ControlName(e.control);
-    if (e.kind == EventKind::RowChosen && name == "超级列表框EX1") RememberNodeRow(e.value);
-    else if (IsClick(e, name, "按钮EX1")) Run(h.ChangeNode);
+    if (e.kind == EventKind::RowChosen && name == "超级列表框EX1")
+        RememberNodeRow(e.value);
+    else if (IsClick(e, name, "按钮EX1"))
+        Run(h.ChangeNode);
     return true;
 }
 
@@ -116,14 +134,19 @@ bool SettingsEvents(const Event& e) {
     if (e.kind == EventKind::Destroying) return Common(WindowKind::Settings, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "单选框EX1")) Run(h.ToggleAutoStart);
+    if (IsClick(e, name, "单选框EX1"))
+        Run(h.ToggleAutoStart);
     else if (IsClick(e, name, "按钮EX4")) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, "按钮EX3")) OpenRotationWindow();
-    else if (IsClick(e, name, "按钮EX1")) Run(h.ChangeStorageFolder);
-    else if (IsClick(e, name, "按钮EX2")) Run(h.OpenStorageFolder);
-    else if (IsClick(e, name, "destroy")) CloseSettingsWindow();
+    } else if (IsClick(e, name, "按钮EX3"))
+        OpenRotationWindow();
+    else if (IsClick(e, name, "按钮EX1"))
+        Run(h.ChangeStorageFolder);
+    else if (IsClick(e, name, "按钮EX2"))
+        Run(h.OpenStorageFolder);
+    else if (IsClick(e, name, "destroy"))
+        CloseSettingsWindow();
     return true;
 }
 
@@ -137,9 +160,12 @@ bool RotationEvents(const Event& e) {
     if (e.kind == EventKind::Destroying) return Common(WindowKind::Rotation, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = Ui().ControlName(e.control);
-    if (e.kind == EventKind::TextChanged && name == "编辑框EX1") Run(h.RotationPeriodChanged);
-    else if (e.kind == EventKind::SelectionChanged && name == "组合框EX1") Run(h.RotationCategoryChanged, e.value);
-    else if (IsClick(e, name, "destroy")) CloseRotationWindow();
+    if (e.kind == EventKind::TextChanged && name == "编辑框EX1")
+        Run(h.RotationPeriodChanged);
+    else if (e.kind == EventKind::SelectionChanged && name == "组合框EX1")
+        Run(h.RotationCategoryChanged, e.value);
+    else if (IsClick(e, name, "destroy"))
+        CloseRotationWindow();
     return true;
 }
 
@@ -147,8 +173,10 @@ bool ExitEvents(const Event& e) {
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Exit, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1")) ExitProgram();
-    else if (IsClick(e, name, "按钮EX2")) CloseExitWindow();
+    if (IsClick(e, name, "按钮EX1"))
+        ExitProgram();
+    else if (IsClick(e, name, "按钮EX2"))
+        CloseExitWindow();
     return true;
 }
 
@@ -156,13 +184,20 @@ bool ExitEvents(const Event& e) {
 
 ui::EventHandler BindingsFor(WindowKind kind) {
     switch (kind) {
-        case WindowKind::Main: return MainEvents;
-        case WindowKind::Detail: return DetailEvents;
-        case WindowKind::Download: return DownloadEvents;
-        case WindowKind::Node: return NodeEvents;
-        case WindowKind::Settings: return SettingsEvents;
-        case WindowKind::Rotation: return RotationEvents;
-        case WindowKind::Exit: return ExitEvents;
+        case WindowKind::Main:
+            return MainEvents;
+        case WindowKind::Detail:
+            return DetailEvents;
+        case WindowKind::Download:
+            return DownloadEvents;
+        case WindowKind::Node:
+            return NodeEvents;
+        case WindowKind::Settings:
+            return SettingsEvents;
+        case WindowKind::Rotation:
+            return RotationEvents;
+        case WindowKind::Exit:
+            return ExitEvents;
     }
     return {};
 }

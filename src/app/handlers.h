@@ -49,8 +49,8 @@ struct Handlers {
 
     // Rotation window.
     std::function<void()> RotationWindowCreated;
-    std::function<void()> RotationPeriodChanged;                // 编辑框EX1 text changed
-    std::function<void(int index)> RotationCategoryChanged;     // 组合框EX1 selection
+    std::function<void()> RotationPeriodChanged;             // 编辑框EX1 text changed
+    std::function<void(int index)> RotationCategoryChanged;  // 组合框EX1 selection
 };
 
 // The process-wide registry.

@@ -1,7 +1,9 @@
 // Process start: the UI thread makes the engine, the main window runs start-up in its
 // creation handler, then the message loop runs until the program ends.
+// clang-format off
 #include <windows.h>
 #include <objbase.h>
+// clang-format on
 
 #include "app/startup.h"
 #include "sys/paths.h"

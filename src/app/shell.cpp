@@ -49,10 +49,17 @@ void RemoveTrayIcon() {
 
 void OnTrayMenu(int item) {
     switch (item) {
-        case 0: ShowMainWindow(); break;
-        case 2: OpenSettingsWindow(); break;
-        case 4: OpenExitWindow(); break;
-        default: break;
+        case 0:
+            ShowMainWindow();
+            break;
+        case 2:
+            OpenSettingsWindow();
+            break;
+        case 4:
+            OpenExitWindow();
+            break;
+        default:
+            break;
     }
 }
 
@@ -89,7 +96,7 @@ bool HideDownloadWindow() {
 
 void ShowDynamicWallpaperNotice() {
     Ui().MsgBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
-                    WindowOf(WindowKind::Main));
+                WindowOf(WindowKind::Main));
     // The click selected the dynamic selector, but there is no such view to show.
     SyncViewSelectors();
 }

@@ -10,9 +10,10 @@ namespace app {
 namespace {
 
 class TimerOnEngine : public ConnectTimer {
-public:
+  public:
     void SetInterval(int ms) override {
-        if (ui::ControlId timer = ControlOf(WindowKind::Main, "时钟1")) Ui().SetInt(timer, ui::attr::kInterval, ms);
+        if (ui::ControlId timer = ControlOf(WindowKind::Main, "时钟1"))
+            Ui().SetInt(timer, ui::attr::kInterval, ms);
     }
 };
 

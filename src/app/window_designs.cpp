@@ -10,7 +10,8 @@ using ui::Kind;
 using ui::Rect;
 using ui::WindowDesign;
 
-const char* const kPages4K[kPagesPerView] = {"最新4K", "风景4K", "美女4K", "汽车4K", "动漫4K", "游戏4K", "动物4K"};
+const char* const kPages4K[kPagesPerView] = {"最新4K", "风景4K", "美女4K", "汽车4K",
+                                             "动漫4K", "游戏4K", "动物4K"};
 const char* const kPagesHd[kPagesPerView] = {"最新壁纸", "风景壁纸", "美女壁纸", "汽车壁纸",
                                              "动漫壁纸", "游戏壁纸", "动物壁纸"};
 const char* const kSubjects[kPagesPerView] = {"最新", "风景", "美女", "汽车", "动漫", "游戏", "动物"};
@@ -172,13 +173,20 @@ WindowDesign Exit() {
 
 ui::WindowDesign DesignOf(WindowKind kind) {
     switch (kind) {
-        case WindowKind::Main: return Main();
-        case WindowKind::Detail: return Detail();
-        case WindowKind::Download: return Download();
-        case WindowKind::Node: return Node();
-        case WindowKind::Settings: return Settings();
-        case WindowKind::Rotation: return Rotation();
-        case WindowKind::Exit: return Exit();
+        case WindowKind::Main:
+            return Main();
+        case WindowKind::Detail:
+            return Detail();
+        case WindowKind::Download:
+            return Download();
+        case WindowKind::Node:
+            return Node();
+        case WindowKind::Settings:
+            return Settings();
+        case WindowKind::Rotation:
+            return Rotation();
+        case WindowKind::Exit:
+            return Exit();
     }
     return {};
 }

@@ -15,8 +15,8 @@
 namespace ui {
 
 enum class Kind {
-    WindowEx,          // the skin object of a window
-    Selectthefolder,   // tab container; its pages are IcoListbox controls
+    WindowEx,         // the skin object of a window
+    Selectthefolder,  // tab container; its pages are IcoListbox controls
     PictureBox,
     Label,
     Button,
@@ -27,9 +27,9 @@ enum class Kind {
     IcoListbox,
     SuperListbox,
     TransLabel,
-    Icon,              // a small picture beside a label
+    Icon,  // a small picture beside a label
     Timer,
-    Menu,              // popup menu; items in `items`, "-" is a separator
+    Menu,  // popup menu; items in `items`, "-" is a separator
     CommonDialog,
 };
 
@@ -38,8 +38,8 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-// One design entry. `image` names a built-in picture (see assets/); `items` holds the pages
-// of a tab container (as page design entries in `pages`), the items of a combobox or menu.
+// One design entry. `image` names a built-in picture (see assets/resources.rc); `items` holds
+// the items of a combobox or menu; `pages` the page entries of a tab container.
 struct ControlDesign {
     std::string name;
     Kind kind = Kind::Label;
@@ -49,7 +49,7 @@ struct ControlDesign {
     std::vector<std::string> items;
     std::vector<ControlDesign> pages;
     bool visible = true;
-    int value = 0;  // initial attribute 16 (radio button selected, page, position)
+    int value = 0;        // initial attribute 16 (radio button selected, page, position)
     bool accent = false;  // a button drawn as the window's main action
 };
 
@@ -103,8 +103,8 @@ constexpr int kTop = 1;
 constexpr int kWidth = 2;
 constexpr int kHeight = 3;
 constexpr int kVisible = 8;
-constexpr int kValue = 16;    // tab: current page; radio: selected; progress: position; picture
-constexpr int kCaption = 20;  // label caption (also any control's caption)
+constexpr int kValue = 16;             // tab: current page; radio: selected; progress: position; picture
+constexpr int kCaption = 20;           // label caption (also any control's caption)
 constexpr int kCurrentSelection = 37;  // combobox
 constexpr int kText = 38;              // edit box
 constexpr int kInterval = 100;         // timer, milliseconds, 0 = stopped
@@ -113,7 +113,7 @@ constexpr int kInterval = 100;         // timer, milliseconds, 0 = stopped
 enum class WindowState { Normal, Minimized };
 
 class Engine {
-public:
+  public:
     virtual ~Engine() = default;
 
     // Builds the window and its controls; delivers Created before returning. The handler gets
@@ -149,8 +149,8 @@ public:
 
     // Message box with title and text; `button` replaces the default caption when not empty;
     // `owner` 0 for none. Returns when the box is closed.
-    virtual void MsgBox(const std::string& title, const std::string& text,
-                            const std::string& button, WindowId owner) = 0;
+    virtual void MsgBox(const std::string& title, const std::string& text, const std::string& button,
+                        WindowId owner) = 0;
 
     // Notification-area icon of the window (the program icon) with its tooltip.
     virtual void AddTrayIcon(WindowId window, const std::string& tooltip) = 0;
@@ -184,7 +184,7 @@ public:
     // Super list: columns and cell texts read back as written.
     virtual void InsertColumn(ControlId list, int position, const std::string& title, int width) = 0;
     virtual int ColumnCount(ControlId list) = 0;
-    virtual int InsertRow(ControlId list, int position) = 0;  // returns the row position
+    virtual int InsertRow(ControlId list, int position) = 0;   // returns the row position
     virtual void DeleteRow(ControlId list, int position) = 0;  // -1: all
     virtual int RowCount(ControlId list) = 0;
     virtual void SetCell(ControlId list, int row, int column, const std::string& text) = 0;

@@ -157,20 +157,35 @@ void HeadlessEngine::SetInt(ControlId control, int attribute, int value) {
     HeadlessControl* c = ControlLocked(control);
     if (!c) return;
     switch (attribute) {
-        case attr::kLeft: c->rect.left = value; break;
-        case attr::kTop: c->rect.top = value; break;
-        case attr::kWidth: c->rect.width = value; break;
-        case attr::kHeight: c->rect.height = value; break;
-        case attr::kVisible: c->visible = value != 0; break;
+        case attr::kLeft:
+            c->rect.left = value;
+            break;
+        case attr::kTop:
+            c->rect.top = value;
+            break;
+        case attr::kWidth:
+            c->rect.width = value;
+            break;
+        case attr::kHeight:
+            c->rect.height = value;
+            break;
+        case attr::kVisible:
+            c->visible = value != 0;
+            break;
         case attr::kValue:
             if (c->design.kind == Kind::Radiobutton && value)
                 for (auto& [id, other] : controls_)
                     if (other.window == c->window && other.design.kind == Kind::Radiobutton) other.value = 0;
             c->value = value;
             break;
-        case attr::kCurrentSelection: c->selection = value; break;
-        case attr::kInterval: c->interval = value < 0 ? 0 : value; break;
-        default: break;
+        case attr::kCurrentSelection:
+            c->selection = value;
+            break;
+        case attr::kInterval:
+            c->interval = value < 0 ? 0 : value;
+            break;
+        default:
+            break;
     }
 }
 
@@ -179,15 +194,24 @@ int HeadlessEngine::GetInt(ControlId control, int attribute) {
     HeadlessControl* c = ControlLocked(control);
     if (!c) return 0;
     switch (attribute) {
-        case attr::kLeft: return c->rect.left;
-        case attr::kTop: return c->rect.top;
-        case attr::kWidth: return c->rect.width;
-        case attr::kHeight: return c->rect.height;
-        case attr::kVisible: return c->visible ? 1 : 0;
-        case attr::kValue: return c->value;
-        case attr::kCurrentSelection: return c->selection;
-        case attr::kInterval: return c->interval;
-        default: return 0;
+        case attr::kLeft:
+            return c->rect.left;
+        case attr::kTop:
+            return c->rect.top;
+        case attr::kWidth:
+            return c->rect.width;
+        case attr::kHeight:
+            return c->rect.height;
+        case attr::kVisible:
+            return c->visible ? 1 : 0;
+        case attr::kValue:
+            return c->value;
+        case attr::kCurrentSelection:
+            return c->selection;
+        case attr::kInterval:
+            return c->interval;
+        default:
+            return 0;
     }
 }
 
@@ -213,8 +237,8 @@ void HeadlessEngine::SetPicture(ControlId control, const std::string& bytes) {
     if (HeadlessControl* c = ControlLocked(control)) c->picture = bytes;
 }
 
-void HeadlessEngine::MsgBox(const std::string& title, const std::string& text,
-                                const std::string& button, WindowId owner) {
+void HeadlessEngine::MsgBox(const std::string& title, const std::string& text, const std::string& button,
+                            WindowId owner) {
     std::lock_guard lock(mutex_);
     messages_.push_back({title, text, button, owner});
 }

@@ -27,11 +27,11 @@ struct HeadlessControl {
     Rect rect;
     bool visible = true;
     std::string caption;
-    std::string text;       // edit box text
-    int value = 0;          // attribute 16
-    int selection = -1;     // combobox
-    int interval = 0;       // timer
-    std::string picture;    // picture bytes
+    std::string text;     // edit box text
+    int value = 0;        // attribute 16
+    int selection = -1;   // combobox
+    int interval = 0;     // timer
+    std::string picture;  // picture bytes
     std::vector<HeadlessItem> items;
     std::map<int, int> elemCount;
     std::map<int, std::pair<ElemCallback, Rect>> elemAttribute;
@@ -61,7 +61,7 @@ struct HeadlessWindow {
 };
 
 class HeadlessEngine : public Engine {
-public:
+  public:
     WindowId CreateWindowFrom(const WindowDesign& design, EventHandler handler) override;
     void RunModal(WindowId window) override;
     void DestroyWindow(WindowId window) override;
@@ -84,7 +84,7 @@ public:
     std::string GetText(ControlId control, int attribute) override;
     void SetPicture(ControlId control, const std::string& bytes) override;
     void MsgBox(const std::string& title, const std::string& text, const std::string& button,
-                    WindowId owner) override;
+                WindowId owner) override;
     void AddTrayIcon(WindowId window, const std::string& tooltip) override;
     void RemoveTrayIcon(WindowId window) override;
     bool HasTrayIcon(WindowId window) override;
@@ -134,7 +134,7 @@ public:
     // Without a hook RunModal returns at once, leaving the window open.
     void SetModalHook(std::function<void(WindowId)> hook);
 
-private:
+  private:
     HeadlessControl* ControlLocked(ControlId control);
     HeadlessWindow* WindowLocked(WindowId window);
     void AddControlLocked(WindowId window, ControlId parent, const ControlDesign& design);

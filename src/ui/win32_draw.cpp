@@ -28,9 +28,11 @@ const Color kPlaceholder(255, 229, 231, 235);
 const Gdiplus::FontFamily* Family() {
     // Wine draws nothing with a face that is not installed, so the first one that exists wins.
     static const Gdiplus::FontFamily* family = [] {
-        for (const wchar_t* name : {L"Microsoft YaHei UI", L"Microsoft YaHei", L"WenQuanYi Micro Hei", L"SimSun"}) {
+        for (const wchar_t* name :
+             {L"Microsoft YaHei UI", L"Microsoft YaHei", L"WenQuanYi Micro Hei", L"SimSun"}) {
             auto* f = new Gdiplus::FontFamily(name);
-            if (f->GetLastStatus() == Gdiplus::Ok && f->IsAvailable()) return static_cast<const Gdiplus::FontFamily*>(f);
+            if (f->GetLastStatus() == Gdiplus::Ok && f->IsAvailable())
+                return static_cast<const Gdiplus::FontFamily*>(f);
             delete f;
         }
         return Gdiplus::FontFamily::GenericSansSerif();
@@ -43,8 +45,8 @@ Gdiplus::Font& FontOf(float px, bool bold) {
     auto key = std::make_pair(static_cast<int>(px * 4), bold);
     auto& slot = fonts[key];
     if (!slot)
-        slot = std::make_unique<Gdiplus::Font>(Family(), px, bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular,
-                                               Gdiplus::UnitPixel);
+        slot = std::make_unique<Gdiplus::Font>(
+            Family(), px, bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
     return *slot;
 }
 
@@ -87,7 +89,8 @@ void Text(Gdiplus::Graphics& g, const std::string& gbk, RectF r, float px, bool 
     if (gbk.empty()) return;
     std::wstring text = Wide(gbk);
     Gdiplus::StringFormat format;
-    format.SetAlignment(align == Align::Center ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
+    format.SetAlignment(align == Align::Center ? Gdiplus::StringAlignmentCenter
+                                               : Gdiplus::StringAlignmentNear);
     format.SetLineAlignment(wrap ? Gdiplus::StringAlignmentNear : Gdiplus::StringAlignmentCenter);
     format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
     if (!wrap) format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
@@ -101,7 +104,8 @@ float FittingSize(Gdiplus::Graphics& g, const std::string& gbk, float width, flo
     std::wstring text = Wide(gbk);
     for (; px > 10.0f; px -= 0.5f) {
         RectF bounds;
-        g.MeasureString(text.c_str(), static_cast<INT>(text.size()), &FontOf(px, bold), Gdiplus::PointF(0, 0), &bounds);
+        g.MeasureString(text.c_str(), static_cast<INT>(text.size()), &FontOf(px, bold), Gdiplus::PointF(0, 0),
+                        &bounds);
         if (bounds.Width <= width) break;
     }
     return px;
@@ -123,7 +127,8 @@ bool IsTitleLabel(const Win& w, const Ctl& c) {
 
 bool IsBars(const std::string& caption) {
     if (caption.empty()) return false;
-    return std::all_of(caption.begin(), caption.end(), [](char ch) { return ch == '|' || ch == '\r' || ch == '\n'; });
+    return std::all_of(caption.begin(), caption.end(),
+                       [](char ch) { return ch == '|' || ch == '\r' || ch == '\n'; });
 }
 
 void DrawButton(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
@@ -163,7 +168,8 @@ void DrawRadio(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
     RectF dot(r.X + 1, r.Y + (r.Height - d) / 2, d, d);
     Gdiplus::SolidBrush white(kSurface);
     g.FillEllipse(&white, dot);
-    Gdiplus::Pen ring(c.value ? kAccent : (hover ? Color(255, 107, 114, 128) : Color(255, 156, 163, 175)), 1.5f);
+    Gdiplus::Pen ring(c.value ? kAccent : (hover ? Color(255, 107, 114, 128) : Color(255, 156, 163, 175)),
+                      1.5f);
     g.DrawEllipse(&ring, dot);
     if (c.value) {
         Gdiplus::SolidBrush fill(kAccent);
@@ -180,7 +186,8 @@ void DrawProgress(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
     int v = std::clamp(c.value, 0, 100);
     if (v > 0) {
         RectF fill(track.X, track.Y, std::max(h, track.Width * v / 100.0f), h);
-        Gdiplus::LinearGradientBrush brush(fill, kAccent, Color(255, 124, 58, 237), Gdiplus::LinearGradientModeHorizontal);
+        Gdiplus::LinearGradientBrush brush(fill, kAccent, Color(255, 124, 58, 237),
+                                           Gdiplus::LinearGradientModeHorizontal);
         Gdiplus::GraphicsPath path;
         RoundedPath(path, fill, h / 2);
         g.FillPath(&brush, &path);
@@ -197,8 +204,10 @@ void DrawPlaceholderGlyph(Gdiplus::Graphics& g, RectF r) {
     float s = std::min(r.Width, r.Height) * 0.22f;
     float cx = r.X + r.Width / 2, cy = r.Y + r.Height / 2;
     Gdiplus::SolidBrush brush(Color(255, 209, 213, 219));
-    Gdiplus::PointF mountain[] = {{cx - s * 1.2f, cy + s * 0.6f}, {cx - s * 0.3f, cy - s * 0.5f},
-                                  {cx + s * 0.3f, cy + s * 0.2f}, {cx + s * 0.6f, cy - s * 0.1f},
+    Gdiplus::PointF mountain[] = {{cx - s * 1.2f, cy + s * 0.6f},
+                                  {cx - s * 0.3f, cy - s * 0.5f},
+                                  {cx + s * 0.3f, cy + s * 0.2f},
+                                  {cx + s * 0.6f, cy - s * 0.1f},
                                   {cx + s * 1.2f, cy + s * 0.6f}};
     g.FillPolygon(&brush, mountain, 5);
     g.FillEllipse(&brush, RectF(cx + s * 0.35f, cy - s * 0.85f, s * 0.45f, s * 0.45f));
@@ -232,9 +241,11 @@ void DrawIcoList(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
         }
         if (!item.title.empty()) {
             RectF band(box.X, box.Y + box.Height - 30, box.Width, 30);
-            Gdiplus::LinearGradientBrush shade(band, Color(0, 0, 0, 0), Color(150, 0, 0, 0), Gdiplus::LinearGradientModeVertical);
+            Gdiplus::LinearGradientBrush shade(band, Color(0, 0, 0, 0), Color(150, 0, 0, 0),
+                                               Gdiplus::LinearGradientModeVertical);
             g.FillRectangle(&shade, band);
-            Text(g, item.title, RectF(band.X + 10, band.Y, band.Width - 80, band.Height), 13, false, kSurface);
+            Text(g, item.title, RectF(band.X + 10, band.Y, band.Width - 80, band.Height), 13, false,
+                 kSurface);
         }
         if (hover) {
             Gdiplus::Pen ring(kAccent, 2);
@@ -243,16 +254,17 @@ void DrawIcoList(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
         if (c.hasElemAttribute) {
             auto e = item.elem.find(1);
             if (e != item.elem.end() && e->second) {
-                RectF er(box.X + c.elemRect.left, box.Y + c.elemRect.top, static_cast<float>(c.elemRect.width),
-                         static_cast<float>(c.elemRect.height));
+                RectF er(box.X + c.elemRect.left, box.Y + c.elemRect.top,
+                         static_cast<float>(c.elemRect.width), static_cast<float>(c.elemRect.height));
                 g.DrawImage(e->second.get(), er);
                 if (hover && c.hoverElem) FillRound(g, er, 8, Color(40, 255, 255, 255));
             }
         }
     }
     Rect thumb = ThumbRect(c);
-    if (thumb.height > 0) FillRound(g, RectF(r.X + thumb.left, r.Y + thumb.top, 6, static_cast<float>(thumb.height)), 3,
-                                    Color(120, 107, 114, 128));
+    if (thumb.height > 0)
+        FillRound(g, RectF(r.X + thumb.left, r.Y + thumb.top, 6, static_cast<float>(thumb.height)), 3,
+                  Color(120, 107, 114, 128));
     g.Restore(saved);
 }
 
@@ -265,8 +277,10 @@ void DrawTabs(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
         bool selected = c.value == i;
         bool hover = w.hover == &c && c.hoverPart == i;
         if (hover && !selected) FillRound(g, RectF(hr.X, hr.Y + 8, hr.Width, hr.Height - 16), 8, kHover);
-        Text(g, c.pages[i]->caption, hr, 15, selected, selected ? kAccent : (hover ? kText : kTextSoft), Align::Center);
-        if (selected) FillRound(g, RectF(hr.X + 18, r.Y + kTabStripHeight - 4, hr.Width - 36, 3), 1.5f, kAccent);
+        Text(g, c.pages[i]->caption, hr, 15, selected, selected ? kAccent : (hover ? kText : kTextSoft),
+             Align::Center);
+        if (selected)
+            FillRound(g, RectF(hr.X + 18, r.Y + kTabStripHeight - 4, hr.Width - 36, 3), 1.5f, kAccent);
     }
 }
 
@@ -278,7 +292,8 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
         case Kind::Menu:
         case Kind::CommonDialog:
         case Kind::SuperListbox:
-        case Kind::Combobox: break;
+        case Kind::Combobox:
+            break;
         case Kind::PictureBox:
         case Kind::Icon: {
             Gdiplus::Bitmap* b = c.picture ? c.picture->Current() : (c.image ? c.image->Current() : nullptr);
@@ -293,8 +308,7 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
         case Kind::Label:
             if (IsTitleLabel(w, c))
                 Text(g, c.caption, RectF(r.X, r.Y - 2, r.Width + 40, r.Height + 4), 16, true, kText);
-            else
-            {
+            else {
                 bool wrap = r.Height >= 40 || c.caption.find('\n') != std::string::npos;
                 float spare = std::max(0.0f, std::min(24.0f, w.design.width - 6 - (r.X + r.Width)));
                 RectF room = wrap ? r : RectF(r.X, r.Y, r.Width + spare, r.Height);
@@ -310,12 +324,24 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
                 Text(g, c.caption, r, 13, false, kTextSoft, Align::Near, true);
             }
             break;
-        case Kind::Button: DrawButton(g, w, c, r); break;
-        case Kind::Radiobutton: DrawRadio(g, w, c, r); break;
-        case Kind::Progressbar: DrawProgress(g, c, r); break;
-        case Kind::Editbox: DrawFieldFrame(g, r); break;
-        case Kind::IcoListbox: DrawIcoList(g, c, r); break;
-        case Kind::Selectthefolder: DrawTabs(g, w, c, r); break;
+        case Kind::Button:
+            DrawButton(g, w, c, r);
+            break;
+        case Kind::Radiobutton:
+            DrawRadio(g, w, c, r);
+            break;
+        case Kind::Progressbar:
+            DrawProgress(g, c, r);
+            break;
+        case Kind::Editbox:
+            DrawFieldFrame(g, r);
+            break;
+        case Kind::IcoListbox:
+            DrawIcoList(g, c, r);
+            break;
+        case Kind::Selectthefolder:
+            DrawTabs(g, w, c, r);
+            break;
     }
 }
 
@@ -346,7 +372,8 @@ void DrawSkin(Gdiplus::Graphics& g, const Win& w) {
     Rect close = CloseBoxRect(w);
     if (close.width > 0) {
         RectF cr = F(close);
-        if (w.closeHover) FillRound(g, cr, 6, w.closePressed ? Color(255, 185, 28, 28) : Color(255, 232, 17, 35));
+        if (w.closeHover)
+            FillRound(g, cr, 6, w.closePressed ? Color(255, 185, 28, 28) : Color(255, 232, 17, 35));
         Gdiplus::Pen x(w.closeHover ? kSurface : kTextSoft, 1.4f);
         float cx = cr.X + cr.Width / 2, cy = cr.Y + cr.Height / 2, s = 5;
         g.DrawLine(&x, cx - s, cy - s, cx + s, cy + s);
@@ -383,8 +410,8 @@ Rect ItemRect(const Ctl& list, int index) {
     int used = cols * kItemWidth + (cols - 1) * kItemGap;
     int margin = std::max(0, (list.rect.width - used) / 2);
     int col = index % cols, row = index / cols;
-    return Rect{margin + col * (kItemWidth + kItemGap), 8 + row * (kItemHeight + kItemGap) - list.scroll, kItemWidth,
-                kItemHeight};
+    return Rect{margin + col * (kItemWidth + kItemGap), 8 + row * (kItemHeight + kItemGap) - list.scroll,
+                kItemWidth, kItemHeight};
 }
 
 int ContentHeight(const Ctl& list) {

@@ -1,10 +1,11 @@
 // The Win32 engine: windows, controls, events and the hop onto the UI thread.
 #include "ui/win32_engine.h"
 
+// clang-format off
 #include "ui/win32_internal.h"  // <windows.h> before the shell and common-control headers
-
 #include <commctrl.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <functional>
@@ -14,8 +15,8 @@
 namespace ui {
 
 using win32::Ctl;
-using win32::Win;
 using win32::Wide;
+using win32::Win;
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr UINT kTrayMenuLater = WM_APP + 3;
 constexpr UINT_PTR kTimerBase = 0x10000;      // + control id: timer controls
 constexpr UINT_PTR kAnimationBase = 0x20000;  // + control id: animated pictures
 constexpr UINT_PTR kTrayMenuTimer = 0x30000000;
-constexpr UINT kNativeIdBase = 0x1000;        // + control id: native child controls
+constexpr UINT kNativeIdBase = 0x1000;  // + control id: native child controls
 const wchar_t kWindowClass[] = L"MiaolanSkinWindow";
 const wchar_t kCallClass[] = L"MiaolanUiCalls";
 
@@ -51,8 +52,10 @@ bool Interactive(const Ctl& c) {
         case Kind::Button:
         case Kind::Radiobutton:
         case Kind::Selectthefolder:
-        case Kind::IcoListbox: return true;
-        default: return false;
+        case Kind::IcoListbox:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -145,7 +148,8 @@ struct Win32Engine::State {
     void PlaceNative(Win& w, Ctl& c) {
         if (!c.native) return;
         Rect r = win32::AbsoluteRect(c);
-        int x = Px(r.left, w.scale), y = Px(r.top, w.scale), cx = Px(r.width, w.scale), cy = Px(r.height, w.scale);
+        int x = Px(r.left, w.scale), y = Px(r.top, w.scale), cx = Px(r.width, w.scale),
+            cy = Px(r.height, w.scale);
         if (c.design.kind == Kind::Editbox) {
             // The frame is drawn by the skin; the edit sits inside it, centred vertically.
             int textHeight = Px(18, w.scale);
@@ -157,7 +161,8 @@ struct Win32Engine::State {
         } else if (c.design.kind == Kind::Combobox) {
             cy = Px(r.height + 160, w.scale);
         }
-        SetWindowPos(c.native, nullptr, x, y, std::max(1, cx), std::max(1, cy), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(c.native, nullptr, x, y, std::max(1, cx), std::max(1, cy),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         ::ShowWindow(c.native, win32::Shown(c) ? SW_SHOWNA : SW_HIDE);
         if (c.design.kind == Kind::Combobox)
             SendMessageW(c.native, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(r.height - 6, w.scale));
@@ -166,8 +171,8 @@ struct Win32Engine::State {
     void MakeFont(Win& w) {
         if (w.font) DeleteObject(w.font);
         w.font = CreateFontW(-Px(13, w.scale), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                             L"Microsoft YaHei");
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, L"Microsoft YaHei");
         for (auto& c : w.controls)
             if (c->native) SendMessageW(c->native, WM_SETFONT, reinterpret_cast<WPARAM>(w.font), TRUE);
     }
@@ -177,30 +182,33 @@ struct Win32Engine::State {
         HMENU id = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kNativeIdBase + c.id));
         switch (c.design.kind) {
             case Kind::Editbox:
-                c.native = CreateWindowExW(0, L"EDIT", Wide(c.text).c_str(), WS_CHILD | ES_AUTOHSCROLL | ES_CENTER,
-                                           0, 0, 1, 1, w.hwnd, id, instance, nullptr);
+                c.native =
+                    CreateWindowExW(0, L"EDIT", Wide(c.text).c_str(), WS_CHILD | ES_AUTOHSCROLL | ES_CENTER,
+                                    0, 0, 1, 1, w.hwnd, id, instance, nullptr);
                 break;
             case Kind::Combobox: {
                 bool free = !c.design.caption.empty() &&
                             std::find(c.design.items.begin(), c.design.items.end(), c.design.caption) ==
                                 c.design.items.end();
                 c.native = CreateWindowExW(0, L"COMBOBOX", L"",
-                                           WS_CHILD | WS_VSCROLL | (free ? CBS_DROPDOWN : CBS_DROPDOWNLIST), 0, 0, 1,
-                                           1, w.hwnd, id, instance, nullptr);
+                                           WS_CHILD | WS_VSCROLL | (free ? CBS_DROPDOWN : CBS_DROPDOWNLIST),
+                                           0, 0, 1, 1, w.hwnd, id, instance, nullptr);
                 for (const std::string& item : c.design.items)
                     SendMessageW(c.native, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
                 if (free) SetWindowTextW(c.native, Wide(c.design.caption).c_str());
                 break;
             }
             case Kind::SuperListbox:
-                c.native = CreateWindowExW(0, WC_LISTVIEWW, L"",
-                                           WS_CHILD | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0,
-                                           1, 1, w.hwnd, id, instance, nullptr);
+                c.native =
+                    CreateWindowExW(0, WC_LISTVIEWW, L"",
+                                    WS_CHILD | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0,
+                                    0, 1, 1, w.hwnd, id, instance, nullptr);
                 if (c.native)
                     SendMessageW(c.native, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
                 break;
-            default: return;
+            default:
+                return;
         }
         if (c.native) SetWindowLongPtrW(c.native, GWLP_USERDATA, c.id);
     }
@@ -237,7 +245,7 @@ struct Win32Engine::State {
 
     struct Hit {
         Ctl* control = nullptr;
-        int part = -1;     // item / page
+        int part = -1;  // item / page
         bool elem = false;
         bool thumb = false;
         bool close = false;
@@ -296,7 +304,8 @@ struct Win32Engine::State {
             Invalidate(old);
         }
         w.hover = hit.control;
-        if (hit.control && (hit.control->hoverPart != hit.part || hit.control->hoverElem != hit.elem || old != hit.control)) {
+        if (hit.control && (hit.control->hoverPart != hit.part || hit.control->hoverElem != hit.elem ||
+                            old != hit.control)) {
             hit.control->hoverPart = hit.part;
             hit.control->hoverElem = hit.elem;
             Invalidate(hit.control);
@@ -320,7 +329,9 @@ struct Win32Engine::State {
         if (!c) return;
         ControlId id = c->id;
         switch (c->design.kind) {
-            case Kind::Button: Raise(window, EventKind::Click, id); break;
+            case Kind::Button:
+                Raise(window, EventKind::Click, id);
+                break;
             case Kind::Radiobutton:
                 // The radio buttons of one window form one group.
                 for (auto& other : w.controls)
@@ -353,7 +364,8 @@ struct Win32Engine::State {
                     Raise(window, EventKind::ItemChosen, id, hit.part);
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -403,8 +415,8 @@ struct Win32Engine::State {
                 ReleaseCapture();
                 Hit hit = HitTest(w, x, y);
                 bool same = !w.dragList && ((hit.close && w.closePressed) ||
-                                            (hit.control && hit.control == w.pressed && hit.part == w.pressedPart &&
-                                             hit.elem == w.pressedElem));
+                                            (hit.control && hit.control == w.pressed &&
+                                             hit.part == w.pressedPart && hit.elem == w.pressedElem));
                 Ctl* pressed = w.pressed;
                 w.pressed = nullptr;
                 w.dragList = nullptr;
@@ -413,7 +425,8 @@ struct Win32Engine::State {
                 if (same) Click(w, hit);  // `w` may be gone after this
                 return 0;
             }
-            default: return 0;
+            default:
+                return 0;
         }
     }
 
@@ -423,7 +436,9 @@ struct Win32Engine::State {
         int x = static_cast<int>(p.x / w.scale), y = static_cast<int>(p.y / w.scale);
         for (auto it = w.controls.rbegin(); it != w.controls.rend(); ++it) {
             Ctl& c = **it;
-            if (c.design.kind != Kind::IcoListbox || !win32::Shown(c) || !Contains(win32::AbsoluteRect(c), x, y)) continue;
+            if (c.design.kind != Kind::IcoListbox || !win32::Shown(c) ||
+                !Contains(win32::AbsoluteRect(c), x, y))
+                continue;
             int delta = GET_WHEEL_DELTA_WPARAM(wp);
             Scroll(c, -delta * (win32::kItemHeight + win32::kItemGap) / 2 / WHEEL_DELTA);
             SetHover(w, HitTest(w, x, y));
@@ -457,8 +472,10 @@ struct Win32Engine::State {
         auto* header = reinterpret_cast<NMHDR*>(lp);
         if (header->code != LVN_ITEMCHANGED || header->idFrom < kNativeIdBase) return;
         auto* change = reinterpret_cast<NMLISTVIEW*>(lp);
-        if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED) && !(change->uOldState & LVIS_SELECTED))
-            Raise(w.id, EventKind::RowChosen, static_cast<ControlId>(header->idFrom - kNativeIdBase), change->iItem);
+        if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED) &&
+            !(change->uOldState & LVIS_SELECTED))
+            Raise(w.id, EventKind::RowChosen, static_cast<ControlId>(header->idFrom - kNativeIdBase),
+                  change->iItem);
     }
 
     void AddTray(Win& w) {
@@ -513,7 +530,8 @@ struct Win32Engine::State {
                 EndPaint(hwnd, &ps);
                 return 0;
             }
-            case WM_ERASEBKGND: return 1;
+            case WM_ERASEBKGND:
+                return 1;
             case WM_NCHITTEST: {
                 POINT p{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
                 ScreenToClient(hwnd, &p);
@@ -523,7 +541,8 @@ struct Win32Engine::State {
                 return HTCLIENT;
             }
             case WM_SETCURSOR:
-                if (LOWORD(lp) == HTCLIENT && w->hover && (w->hover->design.kind != Kind::IcoListbox || w->hover->hoverPart >= 0)) {
+                if (LOWORD(lp) == HTCLIENT && w->hover &&
+                    (w->hover->design.kind != Kind::IcoListbox || w->hover->hoverPart >= 0)) {
                     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
                     return TRUE;
                 }
@@ -532,10 +551,17 @@ struct Win32Engine::State {
             case WM_MOUSELEAVE:
             case WM_LBUTTONDOWN:
             case WM_LBUTTONDBLCLK:
-            case WM_LBUTTONUP: return OnMouse(*w, msg, wp, lp);
-            case WM_MOUSEWHEEL: OnWheel(*w, wp, lp); return 0;
-            case WM_COMMAND: OnCommand(*w, wp, lp); return 0;
-            case WM_NOTIFY: OnNotify(*w, lp); return 0;
+            case WM_LBUTTONUP:
+                return OnMouse(*w, msg, wp, lp);
+            case WM_MOUSEWHEEL:
+                OnWheel(*w, wp, lp);
+                return 0;
+            case WM_COMMAND:
+                OnCommand(*w, wp, lp);
+                return 0;
+            case WM_NOTIFY:
+                OnNotify(*w, lp);
+                return 0;
             case WM_CTLCOLOREDIT:
             case WM_CTLCOLORSTATIC: {
                 HDC dc = reinterpret_cast<HDC>(wp);
@@ -568,15 +594,22 @@ struct Win32Engine::State {
                 int kind = 0;
                 UINT event = LOWORD(lp);
                 switch (event) {
-                    case WM_LBUTTONUP: kind = 1; break;
-                    case WM_LBUTTONDBLCLK: kind = 2; break;
+                    case WM_LBUTTONUP:
+                        kind = 1;
+                        break;
+                    case WM_LBUTTONDBLCLK:
+                        kind = 2;
+                        break;
                     // Windows follows a right-button release with WM_CONTEXTMENU; Wine sends only
                     // the release, and the menu key sends only WM_CONTEXTMENU. One menu per press.
-                    case WM_RBUTTONUP: kind = 3; break;
+                    case WM_RBUTTONUP:
+                        kind = 3;
+                        break;
                     case WM_CONTEXTMENU:
                         if (!inTrayMenu && GetTickCount() - lastTrayButtonUp > 1000) kind = 3;
                         break;
-                    default: break;
+                    default:
+                        break;
                 }
                 if (kind == 3 && inTrayMenu) kind = 0;
                 if (kind == 3 && event == WM_RBUTTONUP) {
@@ -634,8 +667,10 @@ struct Win32Engine::State {
                 InvalidateAll(w);
                 return 0;
             }
-            case WM_GETMINMAXINFO: break;
-            default: break;
+            case WM_GETMINMAXINFO:
+                break;
+            default:
+                break;
         }
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
@@ -720,7 +755,8 @@ Win32Engine::Win32Engine() : state_(std::make_unique<State>()) {
     cc.hInstance = instance;
     cc.lpszClassName = kCallClass;
     RegisterClassExW(&cc);
-    s.callWindow = CreateWindowExW(0, kCallClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    s.callWindow =
+        CreateWindowExW(0, kCallClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     s.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
@@ -753,8 +789,8 @@ WindowId Win32Engine::CreateWindowFrom(const WindowDesign& design, EventHandler 
         int x = work.left + std::max(0L, (work.right - work.left - cx) / 2);
         int y = work.top + std::max(0L, (work.bottom - work.top - cy) / 2);
         w.hwnd = CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, Wide(design.title).c_str(),
-                                 WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, x, y, cx, cy, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+                                 WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, x, y, cx, cy,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!w.hwnd) {
             for (auto& c : w.controls) s.controls.erase(c->id);
             s.windows.erase(w.id);
@@ -979,7 +1015,8 @@ void Win32Engine::SetInt(ControlId control, int attribute, int value) {
                 else
                     KillTimer(w->hwnd, kTimerBase + c->id);
                 break;
-            default: break;
+            default:
+                break;
         }
     });
 }
@@ -989,16 +1026,25 @@ int Win32Engine::GetInt(ControlId control, int attribute) {
         Ctl* c = state_->FindCtl(control);
         if (!c) return 0;
         switch (attribute) {
-            case attr::kLeft: return c->rect.left;
-            case attr::kTop: return c->rect.top;
-            case attr::kWidth: return c->rect.width;
-            case attr::kHeight: return c->rect.height;
-            case attr::kVisible: return c->visible ? 1 : 0;
-            case attr::kValue: return c->value;
+            case attr::kLeft:
+                return c->rect.left;
+            case attr::kTop:
+                return c->rect.top;
+            case attr::kWidth:
+                return c->rect.width;
+            case attr::kHeight:
+                return c->rect.height;
+            case attr::kVisible:
+                return c->visible ? 1 : 0;
+            case attr::kValue:
+                return c->value;
             case attr::kCurrentSelection:
-                return c->native ? static_cast<int>(SendMessageW(c->native, CB_GETCURSEL, 0, 0)) : c->selection;
-            case attr::kInterval: return c->interval;
-            default: return 0;
+                return c->native ? static_cast<int>(SendMessageW(c->native, CB_GETCURSEL, 0, 0))
+                                 : c->selection;
+            case attr::kInterval:
+                return c->interval;
+            default:
+                return 0;
         }
     });
 }
@@ -1008,7 +1054,8 @@ void Win32Engine::SetText(ControlId control, int attribute, const std::string& t
         State& s = *state_;
         Ctl* c = s.FindCtl(control);
         if (!c) return;
-        if (attribute == attr::kText && (c->design.kind == Kind::Editbox || c->design.kind == Kind::Combobox)) {
+        if (attribute == attr::kText &&
+            (c->design.kind == Kind::Editbox || c->design.kind == Kind::Combobox)) {
             // The program's own writes are not the user's typing: no change event for them.
             c->text = text;
             if (c->native) SetWindowTextW(c->native, Wide(text).c_str());
@@ -1046,7 +1093,7 @@ void Win32Engine::SetPicture(ControlId control, const std::string& bytes) {
 }
 
 void Win32Engine::MsgBox(const std::string& title, const std::string& text, const std::string& button,
-                             WindowId owner) {
+                         WindowId owner) {
     state_->OnUi([&] {
         Win* w = state_->FindWin(owner);
         HWND ownerWindow = w ? w->hwnd : nullptr;
@@ -1054,7 +1101,8 @@ void Win32Engine::MsgBox(const std::string& title, const std::string& text, cons
             t_buttonCaption = Wide(button);
             t_hook = SetWindowsHookExW(WH_CBT, MessageBoxHook, nullptr, GetCurrentThreadId());
         }
-        MessageBoxW(ownerWindow, Wide(text).c_str(), Wide(title).c_str(), MB_OK | (ownerWindow ? 0 : MB_TOPMOST));
+        MessageBoxW(ownerWindow, Wide(text).c_str(), Wide(title).c_str(),
+                    MB_OK | (ownerWindow ? 0 : MB_TOPMOST));
         if (t_hook) {
             UnhookWindowsHookEx(t_hook);
             t_hook = nullptr;
@@ -1108,8 +1156,9 @@ void Win32Engine::PopupTrayMenu(ControlId menu, int dx, int dy) {
         // A notification-area menu closes when the user clicks elsewhere only if its owner is
         // in front, and needs the null message after it to close properly.
         SetForegroundWindow(owner);
-        int chosen = TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
-                                    cursor.x - dx, cursor.y - dy, 0, owner, nullptr);
+        int chosen = TrackPopupMenu(
+            popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+            cursor.x - dx, cursor.y - dy, 0, owner, nullptr);
         PostMessageW(owner, WM_NULL, 0, 0);
         DestroyMenu(popup);
         if (chosen > 0) s.Raise(window, EventKind::MenuChosen, id, chosen - 1);
@@ -1184,7 +1233,8 @@ std::string Win32Engine::IcoItemTitle(ControlId list, int position) {
 bool Win32Engine::IcoItemHasImage(ControlId list, int position) {
     return state_->OnUi([&] {
         Ctl* c = state_->FindKind(list, Kind::IcoListbox);
-        return c && position >= 0 && position < static_cast<int>(c->items.size()) && c->items[position].image != nullptr;
+        return c && position >= 0 && position < static_cast<int>(c->items.size()) &&
+               c->items[position].image != nullptr;
     });
 }
 
@@ -1250,8 +1300,9 @@ void Win32Engine::InsertColumn(ControlId list, int position, const std::string& 
         State& s = *state_;
         Ctl* c = s.FindKind(list, Kind::SuperListbox);
         if (!c) return;
-        int at = (position < 0 || position > static_cast<int>(c->columns.size())) ? static_cast<int>(c->columns.size())
-                                                                                   : position;
+        int at = (position < 0 || position > static_cast<int>(c->columns.size()))
+                     ? static_cast<int>(c->columns.size())
+                     : position;
         c->columns.insert(c->columns.begin() + at, {title, width});
         for (auto& row : c->rows)
             if (static_cast<int>(row.size()) > at) row.insert(row.begin() + at, std::string());
@@ -1278,8 +1329,9 @@ int Win32Engine::InsertRow(ControlId list, int position) {
     return state_->OnUi([&] {
         Ctl* c = state_->FindKind(list, Kind::SuperListbox);
         if (!c) return -1;
-        int at = (position < 0 || position > static_cast<int>(c->rows.size())) ? static_cast<int>(c->rows.size())
-                                                                                : position;
+        int at = (position < 0 || position > static_cast<int>(c->rows.size()))
+                     ? static_cast<int>(c->rows.size())
+                     : position;
         c->rows.insert(c->rows.begin() + at, std::vector<std::string>{});
         if (c->native) {
             LVITEMW item{};

@@ -14,7 +14,7 @@
 namespace ui {
 
 class Win32Engine : public Engine {
-public:
+  public:
     Win32Engine();
     ~Win32Engine() override;
 
@@ -40,7 +40,7 @@ public:
     std::string GetText(ControlId control, int attribute) override;
     void SetPicture(ControlId control, const std::string& bytes) override;
     void MsgBox(const std::string& title, const std::string& text, const std::string& button,
-                    WindowId owner) override;
+                WindowId owner) override;
     void AddTrayIcon(WindowId window, const std::string& tooltip) override;
     void RemoveTrayIcon(WindowId window) override;
     bool HasTrayIcon(WindowId window) override;
@@ -81,7 +81,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::unique_ptr<State> state_;
 };
 

@@ -1,7 +1,8 @@
 // Pictures for the Win32 engine: decoding through GDI+, scaling, built-in resources.
+// clang-format off
 #include "ui/win32_internal.h"  // <windows.h> first
-
 #include <shlwapi.h>
+// clang-format on
 
 #include <cwctype>
 
@@ -73,7 +74,8 @@ std::shared_ptr<Picture> DecodePicture(const std::string& bytes) {
         if (source->GetPropertyItem(PropertyTagFrameDelay, size, item) == Gdiplus::Ok) {
             const UINT* values = static_cast<const UINT*>(item->value);
             UINT count = item->length / sizeof(UINT);
-            for (UINT i = 0; i < frames && i < count; ++i) delays[i] = values[i] * 10 < 20 ? 100 : values[i] * 10;
+            for (UINT i = 0; i < frames && i < count; ++i)
+                delays[i] = values[i] * 10 < 20 ? 100 : values[i] * 10;
         }
     }
     for (UINT i = 0; i < frames && i < 256; ++i) {
@@ -110,8 +112,8 @@ std::shared_ptr<Picture> ResourcePicture(const std::string& name) {
 }
 
 HICON ProgramIcon(int size) {
-    return static_cast<HICON>(
-        ::LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(::LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size,
+                                           size, LR_DEFAULTCOLOR));
 }
 
 }  // namespace ui::win32

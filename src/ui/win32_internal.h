@@ -2,9 +2,11 @@
 // Everything here is touched on the UI thread only.
 #pragma once
 
+// clang-format off
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+// clang-format on
 
 #include <map>
 #include <memory>
@@ -56,8 +58,8 @@ struct Ctl {
     int selection = -1;
     int interval = 0;
     std::shared_ptr<Picture> picture;
-    std::shared_ptr<Picture> image;     // the design image
-    std::shared_ptr<Picture> imageOn;   // the design image when selected
+    std::shared_ptr<Picture> image;    // the design image
+    std::shared_ptr<Picture> imageOn;  // the design image when selected
     std::vector<Item> items;
     std::map<int, int> elemCount;
     ElemCallback elemCallback;

@@ -1,7 +1,8 @@
 // A recording stand-in for Config.ini access: the shell's checks only need to see that
 // start-up asked for the settings and folders, and when.
-#include "app/settings.h"
 #include "settings_double.h"
+
+#include "app/settings.h"
 
 namespace app {
 

@@ -1,12 +1,13 @@
 // The shell on the headless engine: start-up order, the window designs, every binding of the
 // event table, the tray, the notices and the secondary windows.
+#include "app/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "app/connect_timer.h"
 #include "app/handlers.h"
-#include "app/shell.h"
 #include "app/startup.h"
 #include "app/windows.h"
 #include "settings_double.h"
@@ -32,7 +33,7 @@ int g_exitCode = -1;
 void RecordExit(int code) { g_exitCode = code; }
 
 class Shell : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_double::ClearSteps();
         g_exitCode = -1;
@@ -48,7 +49,8 @@ protected:
         h.StartRotationThread = [this] {
             RecordStep("StartRotationThread");
             timerAtRotationStart = Timer();
-            loadingLeftAtRotationStart = engine.GetInt(app::ControlOf(WindowKind::Main, "加载图片"), ui::attr::kLeft);
+            loadingLeftAtRotationStart =
+                engine.GetInt(app::ControlOf(WindowKind::Main, "加载图片"), ui::attr::kLeft);
         };
         h.ConnectToNode = record("ConnectToNode");
         h.Show4KView = record("Show4KView");
@@ -64,7 +66,8 @@ protected:
         h.NextPage = record("NextPage");
         h.SendDetailDownloadRequest = record("SendDetailDownloadRequest");
         h.SendNodeListRequest = [] {
-            RecordStep(std::string("SendNodeListRequest") + (app::IsOpen(WindowKind::Node) ? " node open" : ""));
+            RecordStep(std::string("SendNodeListRequest") +
+                       (app::IsOpen(WindowKind::Node) ? " node open" : ""));
         };
         h.ShowSponsorNotice = record("ShowSponsorNotice");
         h.ShowDownloadProgress = record("ShowDownloadProgress");
@@ -79,7 +82,9 @@ protected:
         h.OpenStorageFolder = record("OpenStorageFolder");
         h.RotationWindowCreated = record("RotationWindowCreated");
         h.RotationPeriodChanged = record("RotationPeriodChanged");
-        h.RotationCategoryChanged = [](int index) { RecordStep("RotationCategoryChanged " + std::to_string(index)); };
+        h.RotationCategoryChanged = [](int index) {
+            RecordStep("RotationCategoryChanged " + std::to_string(index));
+        };
         main = app::StartProgram(engine);
     }
 
@@ -108,7 +113,8 @@ protected:
 };
 
 TEST_F(Shell, StartupRunsItsStepsInOrderAndShowsTheHdView) {
-    EXPECT_EQ(Steps(), (std::vector<std::string>{"InitSettingsAndFolders", "StartPacketClient", "StartRotationThread"}));
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"InitSettingsAndFolders", "StartPacketClient",
+                                                 "StartRotationThread"}));
     auto w = engine.Window(main);
     ASSERT_TRUE(w);
     EXPECT_TRUE(w->visible);
@@ -162,7 +168,8 @@ TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
             EXPECT_EQ(engine.GetTabData(page->parent, i), 0u);
         }
     }
-    EXPECT_EQ(engine.Control(Main("菜单"))->design.items, (std::vector<std::string>{"打开", "-", "设置", "-", "退出"}));
+    EXPECT_EQ(engine.Control(Main("菜单"))->design.items,
+              (std::vector<std::string>{"打开", "-", "设置", "-", "退出"}));
     EXPECT_EQ(engine.GetText(app::ControlOf(WindowKind::Exit, "标签EX1"), ui::attr::kCaption),
               "退出无法自动更换壁纸哟！是否退出？");
 }
@@ -182,11 +189,12 @@ TEST_F(Shell, MainWindowBindingsReachTheirHandlersWithTheirValues) {
     // The HD car list has no item-choice handler.
     engine.Raise(EventKind::ItemChosen, main, Main("汽车壁纸"), 2);
     engine.Raise(EventKind::ItemChosen, main, Main("汽车4K"), 2);
-    EXPECT_EQ(StepsAfterStartup(),
-              (std::vector<std::string>{"ConnectToNode", "Show4KView", "ShowHdView", "SelectCategoryTab 静态4K 3",
-                                        "SelectCategoryTab 静态壁纸 6", "FirstPage", "PreviousPage", "NextPage",
-                                        "SendDetailRequest 4K游戏 11", "SendDetailRequest K最新 0",
-                                        "SendDetailRequest K动物 4", "SendDetailRequest 4K汽车 2"}));
+    EXPECT_EQ(
+        StepsAfterStartup(),
+        (std::vector<std::string>{"ConnectToNode", "Show4KView", "ShowHdView", "SelectCategoryTab 静态4K 3",
+                                  "SelectCategoryTab 静态壁纸 6", "FirstPage", "PreviousPage", "NextPage",
+                                  "SendDetailRequest 4K游戏 11", "SendDetailRequest K最新 0",
+                                  "SendDetailRequest K动物 4", "SendDetailRequest 4K汽车 2"}));
     // The radio buttons of the main window are one group.
     EXPECT_EQ(engine.GetInt(Main("单选框EX1"), ui::attr::kValue), 0);
     EXPECT_EQ(engine.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
@@ -215,12 +223,13 @@ TEST_F(Shell, SecondaryWindowBindingsReachTheirHandlers) {
         ClickIn(WindowKind::Rotation, "destroy");
     });
     ClickIn(WindowKind::Settings, "按钮EX3");
-    EXPECT_EQ(StepsAfterStartup(),
-              (std::vector<std::string>{"SendDetailDownloadRequest", "ShowSponsorNotice", "ShowDownloadProgress",
-                                        "NodeWindowCreated", "SendNodeListRequest node open", "ChangeNode",
-                                        "SettingsWindowCreated", "ToggleAutoStart", "SendNodeListRequest node open",
-                                        "ChangeStorageFolder", "OpenStorageFolder", "RotationWindowCreated",
-                                        "RotationPeriodChanged", "RotationCategoryChanged 2"}));
+    EXPECT_EQ(
+        StepsAfterStartup(),
+        (std::vector<std::string>{"SendDetailDownloadRequest", "ShowSponsorNotice", "ShowDownloadProgress",
+                                  "NodeWindowCreated", "SendNodeListRequest node open", "ChangeNode",
+                                  "SettingsWindowCreated", "ToggleAutoStart", "SendNodeListRequest node open",
+                                  "ChangeStorageFolder", "OpenStorageFolder", "RotationWindowCreated",
+                                  "RotationPeriodChanged", "RotationCategoryChanged 2"}));
     EXPECT_FALSE(app::IsOpen(WindowKind::Rotation));
     ClickIn(WindowKind::Settings, "destroy");
     EXPECT_FALSE(app::IsOpen(WindowKind::Settings));
@@ -270,7 +279,8 @@ TEST_F(Shell, ExitWindowCancelsOrEndsAtOnce) {
 
 TEST_F(Shell, NoticesHaveTheirTextsAndOwners) {
     engine.Raise(EventKind::Click, main, Main("单选框EX3"));
-    engine.Raise(EventKind::Click, app::WindowOf(WindowKind::Detail), app::ControlOf(WindowKind::Detail, "按钮EX1"));
+    engine.Raise(EventKind::Click, app::WindowOf(WindowKind::Detail),
+                 app::ControlOf(WindowKind::Detail, "按钮EX1"));
     auto m = engine.Messages();
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].title, "渺岚壁纸");

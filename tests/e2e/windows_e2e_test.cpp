@@ -9,14 +9,14 @@ namespace {
 constexpr int kWait = 15000;
 
 class RunningProgram : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::wstring exe = e2e::WinePath(std::string(MIAOLAN_BINARY_DIR) + "/src/app/MiaolanWallpaper.exe");
         std::wstring command = L"\"" + exe + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                   &process));
+        ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &si, &process));
         CloseHandle(process.hThread);
     }
     void TearDown() override {

@@ -1,10 +1,11 @@
 // The engine operations as the program relies on them, on the in-memory engine.
+#include "ui/headless_engine.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "ui/headless_engine.h"
 #include "ui/image_sniff.h"
 
 namespace {
@@ -51,12 +52,14 @@ TEST(HeadlessEngine, IconListKeepsInsertionOrderAndElementsCallBackWithThePositi
 
     // An element's attribute needs the element; then clicks arrive with code and position.
     std::vector<std::pair<int, int>> clicks;
-    e.SetElemImageAttribute(list, 1, [&](int code, int item) { clicks.emplace_back(code, item); }, {235, 125, 60, 30});
+    e.SetElemImageAttribute(list, 1, [&](int code, int item) { clicks.emplace_back(code, item); },
+                            {235, 125, 60, 30});
     e.ClickElem(list, 1, 0);
     EXPECT_TRUE(clicks.empty());
     EXPECT_EQ(e.ElemCount(list, 1), 0);
     e.InsertElem(list, 1);
-    e.SetElemImageAttribute(list, 1, [&](int code, int item) { clicks.emplace_back(code, item); }, {235, 125, 60, 30});
+    e.SetElemImageAttribute(list, 1, [&](int code, int item) { clicks.emplace_back(code, item); },
+                            {235, 125, 60, 30});
     e.SetElemImageData(list, 1, 2, good);
     e.ClickElem(list, 1, 2);
     EXPECT_EQ(clicks, (std::vector<std::pair<int, int>>{{65538, 2}}));
@@ -123,8 +126,8 @@ TEST(HeadlessEngine, GrantedCloseDestroysAndHandlersMayCallBackIn) {
     allow = true;
     EXPECT_TRUE(e.Raise(EventKind::CloseRequested, w));
     EXPECT_FALSE(e.WindowExists(w));
-    EXPECT_EQ(seen, (std::vector<EventKind>{EventKind::Created, EventKind::CloseRequested, EventKind::CloseRequested,
-                                            EventKind::Destroying}));
+    EXPECT_EQ(seen, (std::vector<EventKind>{EventKind::Created, EventKind::CloseRequested,
+                                            EventKind::CloseRequested, EventKind::Destroying}));
     EXPECT_FALSE(e.Raise(EventKind::Click, w));
     EXPECT_EQ(e.FindControl(w, "rows"), 0);
 }

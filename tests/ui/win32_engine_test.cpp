@@ -1,7 +1,11 @@
 // The Win32 engine under Wine: real windows on a UI thread of their own, driven from other
 // threads as the packet library's receive thread drives them.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
+
+#include "ui/win32_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +14,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-#include "ui/win32_engine.h"
 
 namespace {
 
@@ -56,7 +58,7 @@ struct Recorded {
 
 // Owns the UI thread: the engine lives and dies on it, and it runs the message loop.
 class EngineOnUiThread : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ui = std::thread([this] {
             uiThreadId = GetCurrentThreadId();
@@ -204,7 +206,8 @@ TEST_F(EngineOnUiThread, ItemButtonsItemsAndWheelAnswerTheMouse) {
     POINT p{static_cast<LONG>((item.left + 10) * engine->WindowScale(window)),
             static_cast<LONG>((item.top + 10) * engine->WindowScale(window))};
     ClientToScreen(hwnd, &p);
-    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * 2)), MAKELPARAM(p.x, p.y));
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * 2)),
+                 MAKELPARAM(p.x, p.y));
     EXPECT_LT(engine->IcoItemRect(list, 0).top, before.top);
     engine->DeleteIcoItem(list, -1);
     EXPECT_EQ(engine->IcoItemCount(list), 0);
@@ -228,7 +231,8 @@ TEST_F(EngineOnUiThread, NativeFieldsReportTheUsersChangesOnly) {
     HWND box = FindWindowExW(hwnd, nullptr, L"COMBOBOX", nullptr);
     ASSERT_NE(box, nullptr);
     SendMessageW(box, CB_SETCURSEL, 1, 0);
-    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(box));
 
     ui::ControlId rows = C("rows");
     engine->InsertColumn(rows, -1, "节点名称", 120);
