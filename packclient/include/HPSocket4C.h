@@ -31,6 +31,13 @@ extern "C" {
 #endif
 
 typedef int HP_BOOL;
+/* Windows headers define these; POSIX builds need them for HP_BOOL results. */
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 typedef uint16_t HP_USHORT;
 typedef uint32_t HP_DWORD;
 typedef uintptr_t HP_CONNID;

@@ -17,13 +17,6 @@
 #include "HPSocket4C.h"
 #include "socket_compat.h"
 
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
 namespace hp {
 
 class RefCounted {
