@@ -10,8 +10,9 @@
 namespace net {
 
 // The body up to (not including) its first zero byte, with seventeen separators appended,
-// split on "(＆)" at character boundaries. Always at least seventeen fields; fields the node
-// did not write read as empty.
+// split on "(＆)" at character boundaries. At least seventeen fields (sixteen when the body
+// ends in a lone lead byte, which pairs with the first appended "("); fields the node did not
+// write read as empty.
 std::vector<std::string> SplitReply(const uint8_t* data, size_t length);
 
 // The split alone: every separator ends one field (possibly empty); the rest after the last
