@@ -108,7 +108,7 @@ void SetUpPackClient() {
     ArmTimer(kFirstConnectIntervalMs);
 }
 
-void ConnectToNode() {
+bool ConnectToNode() {
     std::string host;
     uint16_t port;
     {
@@ -116,7 +116,9 @@ void ConnectToNode() {
         host = g_host;
         port = g_port;
     }
-    if (Client().Start(ClientHandle(), host, port, false, "0.0.0.0", 0) == 1) SendToNode(HelloRequest());
+    if (Client().Start(ClientHandle(), host, port, false, "0.0.0.0", 0) != 1) return false;
+    SendToNode(HelloRequest());
+    return true;
 }
 
 void SendToNode(std::string_view bytes) {

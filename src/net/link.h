@@ -40,8 +40,9 @@ PackClient::Handle ClientHandle();
 void SetUpPackClient();
 
 // The connect timer's tick: a synchronous start (bounded by the library to about 2 s); the
-// hello goes out only when start returned exactly 1. The timer is left running.
-void ConnectToNode();
+// hello goes out only when start returned exactly 1. The timer is left running. True when
+// this tick connected.
+bool ConnectToNode();
 
 // Sends the bytes as one packet; an empty message is a zero-length body. Failures are
 // ignored: requests are fire-and-forget.

@@ -71,9 +71,10 @@ protected:
         net::SetUpPackClient();
     }
     void TearDown() override {
-        // Let the worker finish its OnClose before the timer and recorder go away.
-        size_t before = timer_.Intervals().size();
-        if (net::Client().Stop(net::ClientHandle())) EXPECT_TRUE(timer_.WaitForCount(before + 1));
+        // Every connection's OnClose (one timer interval each) must be over before the timer
+        // and the recorder go away.
+        net::Client().Stop(net::ClientHandle());
+        EXPECT_TRUE(timer_.WaitForCount(1 + static_cast<size_t>(connections_)));
         net::SetReplySink(nullptr);
         net::SetConnectTimer(nullptr);
     }
@@ -91,8 +92,15 @@ protected:
         return got;
     }
 
+    bool Connect() {
+        bool connected = net::ConnectToNode();
+        if (connected) ++connections_;
+        return connected;
+    }
+
     RecordingTimer timer_;
     ReplyRecorder replies_;
+    int connections_ = 0;
 };
 
 TEST_F(LinkTest, SetUpAppliesTheSettingsAndArmsTheTimer) {
@@ -112,16 +120,16 @@ TEST_F(LinkTest, HelloOnlyAfterASuccessfulStartAndNeverTwice) {
     uint16_t port = 0;
     { sockcompat::Socket probe = sockcompat::ListenLoopback(&port); }
     net::SetConnectionTarget("127.0.0.1", port);
-    net::ConnectToNode();  // nobody listens: nothing happens, the timer keeps its 1000 ms
+    EXPECT_FALSE(Connect());  // nobody listens: nothing happens, the timer keeps its 1000 ms
     EXPECT_FALSE(net::Client().HasStarted(net::ClientHandle()));
     EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
 
     PackServer server(port);
     ASSERT_TRUE(server.listening());
-    net::ConnectToNode();
+    ASSERT_TRUE(Connect());
     ASSERT_TRUE(server.WaitForPackets(1));
     EXPECT_EQ(server.Packets()[0], std::string("\x26\x31\x28\xA3\xA6\x29"));
-    net::ConnectToNode();  // still started: no second hello
+    EXPECT_FALSE(Connect());  // still started: no second hello
     EXPECT_TRUE(PacketsUpToMarker(server, 1).empty());
     EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
 
@@ -137,7 +145,7 @@ TEST_F(LinkTest, HelloOnlyAfterASuccessfulStartAndNeverTwice) {
 TEST_F(LinkTest, RepliesReachTheSinkWholeAndDisconnectsReArmTheTimer) {
     PackServer server;
     net::SetConnectionTarget("127.0.0.1", server.port());
-    net::ConnectToNode();
+    ASSERT_TRUE(Connect());
     ASSERT_TRUE(server.WaitForPackets(1));
     std::string big(100000, 'q');
     ASSERT_TRUE(server.Send("&1(＆)N1"));
@@ -152,7 +160,7 @@ TEST_F(LinkTest, RepliesReachTheSinkWholeAndDisconnectsReArmTheTimer) {
     EXPECT_TRUE(delay == 1000 || delay == 2000 || delay == 3000 || delay == 4000 || delay == 5000) << delay;
 
     // The next tick reconnects, hello included.
-    net::ConnectToNode();
+    ASSERT_TRUE(Connect());
     ASSERT_TRUE(server.WaitForPackets(2));
     EXPECT_EQ(server.Packets()[1], "&1(＆)");
 }
@@ -160,7 +168,7 @@ TEST_F(LinkTest, RepliesReachTheSinkWholeAndDisconnectsReArmTheTimer) {
 TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
     PackServer server;
     net::SetConnectionTarget("127.0.0.1", server.port());
-    net::ConnectToNode();
+    ASSERT_TRUE(Connect());
     ASSERT_TRUE(server.WaitForPackets(1));
     net::SetNodeId("N1");
     int machineIdCalls = 0;

@@ -103,15 +103,18 @@ protected:
     }
 
     void TearDown() override {
-        // Every connection must be over before the recorder goes away.
-        int closes = recorder_.Closes();
-        if (HP(HP_Client_Stop)(client_)) EXPECT_TRUE(recorder_.WaitFor([&] { return recorder_.closes > closes; }));
+        // Every connection made must have had its OnClose before the recorder goes away.
+        HP(HP_Client_Stop)(client_);
+        EXPECT_TRUE(WaitClosed(starts_.load()));
         HP(Destroy_HP_TcpPackClient)(client_);
         HP(Destroy_HP_TcpPackClientListener)(listener_);
     }
 
-    bool Start(uint16_t port) {
-        return HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", port, FALSE, "0.0.0.0", 0) == 1;
+    bool Start(uint16_t port) { return Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", port, FALSE, "0.0.0.0", 0)); }
+    // Each successful start is owed exactly one OnClose.
+    bool Counted(HP_BOOL started) {
+        if (started == 1) starts_++;
+        return started == 1;
     }
     bool Send(const std::string& body) {
         return HP(HP_Client_Send)(client_, reinterpret_cast<const uint8_t*>(body.data()), static_cast<int>(body.size()));
@@ -126,6 +129,8 @@ protected:
     HP_TcpClientListener listener_ = nullptr;
     HP_TcpPackClient client_ = nullptr;
     Recorder recorder_;
+    std::atomic<int> starts_{0};
+    std::atomic<int> restarts_{0};
 };
 
 std::string Pattern(size_t length, unsigned seed) {
@@ -319,14 +324,16 @@ TEST_F(PackClientTest, UnreachablePortFailsWithoutCallbacks) {
 
 TEST_F(PackClientTest, StartFromInsideOnCloseAndStopFromInsideOnReceive) {
     PackServer server;
-    std::atomic<int> restarts{0};
-    recorder_.onClose = [&](HP_Client sender) {
+    // The callbacks outlive this body (the last OnClose comes in TearDown): they capture only
+    // values and the fixture.
+    uint16_t port = server.port();
+    recorder_.onClose = [this, port](HP_Client sender) {
         // Must not wait for the worker that is running this very callback.
-        if (restarts.fetch_add(1) == 0) {
-            HP(HP_Client_StartWithBindAddressAndLocalPort)(sender, "127.0.0.1", server.port(), FALSE, "0.0.0.0", 0);
+        if (restarts_.fetch_add(1) == 0) {
+            Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(sender, "127.0.0.1", port, FALSE, "0.0.0.0", 0));
         }
     };
-    recorder_.onReceive = [&](HP_Client sender, const std::string& body) {
+    recorder_.onReceive = [](HP_Client sender, const std::string& body) {
         if (body == "stop") HP(HP_Client_Stop)(sender);
     };
     ASSERT_TRUE(Start(server.port()));
@@ -334,10 +341,10 @@ TEST_F(PackClientTest, StartFromInsideOnCloseAndStopFromInsideOnReceive) {
     ASSERT_TRUE(server.Send("stop"));
     ASSERT_TRUE(WaitClosed(1));
     ASSERT_TRUE(server.WaitForConnections(2));
+    EXPECT_EQ(starts_.load(), 2);
     EXPECT_TRUE(Send("second"));
     ASSERT_TRUE(server.WaitForPackets(1));
     EXPECT_EQ(server.Packets()[0], "second");
-    recorder_.onClose = nullptr;
 }
 
 TEST_F(PackClientTest, SettingsApplyToLaterConnections) {
@@ -417,7 +424,7 @@ TEST_F(PackClientTest, DestroyWhileConnectedClosesOnceAndCleanly) {
     HP_TcpPackClient second = HP(Create_HP_TcpPackClient)(listener_);
     ASSERT_NE(second, nullptr);
     HP(HP_Client_SetExtra)(second, &recorder_);
-    ASSERT_TRUE(HP(HP_Client_StartWithBindAddressAndLocalPort)(second, "127.0.0.1", server.port(), FALSE, nullptr, 0));
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(second, "127.0.0.1", server.port(), FALSE, nullptr, 0)));
     ASSERT_TRUE(server.WaitForConnections(1));
     HP(Destroy_HP_TcpPackClient)(second);
     ASSERT_TRUE(WaitClosed(1));
