@@ -48,6 +48,7 @@ HP_BOOL Client::Start(const char* host, uint16_t port, bool async, const char* b
         return FALSE;
     }
     auto conn = std::make_shared<Connection>();
+    auto outcome = std::make_shared<StartOutcome>();
     StartRequest request{host, port, bindAddress ? bindAddress : "", localPort};
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -65,40 +66,26 @@ HP_BOOL Client::Start(const char* host, uint16_t port, bool async, const char* b
     conn->remotePort = port;
     lastId_.store(conn->id, std::memory_order_relaxed);
 
-    if (!async) {
-        // The connect runs here, on the caller's thread, without any lock: OnPrepareConnect is
-        // called from inside it, and a synchronous Start must not wait on another thread that
-        // makes callbacks.
-        if (!Establish(*conn, request)) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            state_ = SS_STOPPED;
-            return FALSE;
-        }
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stopRequested_) {
-            state_ = SS_STOPPED;
-            SetError(SE_ILLEGAL_STATE);
-            return FALSE;
-        }
-        state_ = SS_STARTED;
-        conn_ = conn;
-    }
-
     AddRef();  // the worker's reference
     try {
-        // Never joined: Start must not wait for a previous worker, which may still be in OnClose.
-        std::thread(Run, this, conn, std::move(request), async).detach();
+        // The worker connects (OnPrepareConnect is its first callback) and is never joined:
+        // Start must not wait for an earlier worker, which may still be inside OnClose.
+        std::thread(Run, this, conn, std::move(request), async ? nullptr : outcome).detach();
     } catch (...) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             state_ = SS_STOPPED;
-            conn_.reset();
         }
         Release();
         SetError(SE_WORKER_THREAD_CREATE);
         return FALSE;
     }
-    return TRUE;
+    if (async) return TRUE;
+    // A synchronous start waits for this connection's own attempt, which the connect time-out
+    // bounds.
+    std::unique_lock<std::mutex> lock(outcome->mutex);
+    outcome->changed.wait(lock, [&] { return outcome->known; });
+    return outcome->connected ? TRUE : FALSE;
 }
 
 bool Client::Establish(Connection& conn, const StartRequest& request) {
@@ -198,28 +185,52 @@ HP_BOOL Client::SendPacket(sockcompat::Piece* pieces, size_t count) {
     return TRUE;
 }
 
-void Client::Run(Client* self, std::shared_ptr<Connection> conn, StartRequest request, bool connectFirst) {
+void Client::Run(Client* self, std::shared_ptr<Connection> conn, StartRequest request,
+                 std::shared_ptr<StartOutcome> outcome) {
     En_HP_SocketOperation operation = SO_CONNECT;
     int errorCode = 0;
+    bool connected = false;
+    const bool synchronous = outcome != nullptr;
     try {
-        bool connected = true;
-        if (connectFirst) {
-            connected = self->Establish(*conn, request);
-            std::lock_guard<std::mutex> lock(self->mutex_);
-            if (connected && !self->stopRequested_) {
-                self->state_ = SS_STARTED;
-                self->conn_ = conn;
-            } else {
-                connected = false;
-                errorCode = SE_CONNECT_SERVER;
-            }
+        connected = self->Establish(*conn, request);
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        if (connected && self->stopRequested_) {
+            connected = false;
+            self->SetError(SE_ILLEGAL_STATE);
         }
-        if (connected) self->Receive(*conn, &operation, &errorCode);
+        if (connected) {
+            self->state_ = SS_STARTED;
+            self->conn_ = conn;
+        } else {
+            self->state_ = SS_STOPPED;
+            errorCode = SE_CONNECT_SERVER;
+        }
     } catch (...) {
-        operation = SO_UNKNOWN;
-        errorCode = SE_DATA_PROC;
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->state_ = SS_STOPPED;
+        errorCode = SE_CONNECT_SERVER;
     }
-    self->Finish(conn, operation, errorCode);
+    if (outcome) {
+        {
+            std::lock_guard<std::mutex> lock(outcome->mutex);
+            outcome->known = true;
+            outcome->connected = connected;
+        }
+        outcome->changed.notify_all();
+        outcome.reset();
+    }
+    // A failed synchronous start is reported by its result alone; a failed asynchronous one by
+    // OnClose, as that is the only news its caller gets.
+    bool report = connected || !synchronous;
+    if (connected) {
+        try {
+            self->Receive(*conn, &operation, &errorCode);
+        } catch (...) {
+            operation = SO_UNKNOWN;
+            errorCode = SE_DATA_PROC;
+        }
+    }
+    if (report) self->Finish(conn, operation, errorCode);
     conn.reset();
     self->Release();
 }
@@ -283,8 +294,7 @@ void Client::Finish(const std::shared_ptr<Connection>& conn, En_HP_SocketOperati
             conn_.reset();
             wasAttached = true;
         }
-        // A failed asynchronous connect never attached; either way this start is over.
-        if (wasAttached || state_ == SS_STARTING) state_ = SS_STOPPED;
+            if (wasAttached) state_ = SS_STOPPED;
     }
     if (errorCode != 0 && operation != SO_CLOSE) SetError(SE_NETWORK);
     // The client is startable again before OnClose runs, so a Start made from OnClose (or

@@ -66,6 +66,14 @@ struct Connection {
     void Close();
 };
 
+// How a synchronous Start learns the result of its worker's connect.
+struct StartOutcome {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool known = false;
+    bool connected = false;
+};
+
 struct StartRequest {
     std::string host;
     uint16_t port = 0;
@@ -102,8 +110,10 @@ public:
 private:
     ~Client() override;
     bool Establish(Connection& conn, const StartRequest& request);
-    void Attach(const std::shared_ptr<Connection>& conn);
-    static void Run(Client* self, std::shared_ptr<Connection> conn, StartRequest request, bool connectFirst);
+    // The worker: connects, then receives until the connection ends. outcome is null for an
+    // asynchronous start.
+    static void Run(Client* self, std::shared_ptr<Connection> conn, StartRequest request,
+                    std::shared_ptr<StartOutcome> outcome);
     void Receive(Connection& conn, En_HP_SocketOperation* operation, int* errorCode);
     void Finish(const std::shared_ptr<Connection>& conn, En_HP_SocketOperation operation, int errorCode);
 

@@ -24,6 +24,7 @@ struct Recorder {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::string> received;
+    int prepares = 0;
     int connects = 0;
     int closes = 0;
     int sends = 0;
@@ -47,6 +48,14 @@ struct Recorder {
 };
 
 Recorder& Of(HP_Client sender) { return *static_cast<Recorder*>(HP(HP_Client_GetExtra)(sender)); }
+
+En_HP_HandleResult HP_API OnPrepareConnect(HP_Client sender, HP_CONNID, HP_SOCKET) {
+    Recorder& r = Of(sender);
+    std::lock_guard<std::mutex> lock(r.mutex);
+    ++r.prepares;
+    if (std::this_thread::get_id() == r.startThread) r.callbackOnStartThread = true;
+    return HR_OK;
+}
 
 En_HP_HandleResult HP_API OnConnect(HP_Client sender, HP_CONNID) {
     Recorder& r = Of(sender);
@@ -92,6 +101,7 @@ protected:
         ASSERT_NE(listener_, nullptr);
         client_ = HP(Create_HP_TcpPackClient)(listener_);
         ASSERT_NE(client_, nullptr);
+        HP(HP_Set_FN_Client_OnPrepareConnect)(listener_, OnPrepareConnect);
         HP(HP_Set_FN_Client_OnConnect)(listener_, OnConnect);
         HP(HP_Set_FN_Client_OnSend)(listener_, OnSend);
         HP(HP_Set_FN_Client_OnReceive)(listener_, OnReceive);
@@ -161,6 +171,7 @@ TEST_F(PackClientTest, ConnectsSendsAndReceivesWholePacketsInOrder) {
     EXPECT_EQ(recorder_.Received(), replies);
 
     std::lock_guard<std::mutex> lock(recorder_.mutex);
+    EXPECT_EQ(recorder_.prepares, 1);
     EXPECT_EQ(recorder_.connects, 1);
     EXPECT_EQ(recorder_.sends, 2);
     EXPECT_EQ(recorder_.closes, 0);
@@ -417,6 +428,23 @@ TEST_F(PackClientTest, GatheredSendsArriveAsOnePacket) {
     EXPECT_EQ(server.Packets(), (std::vector<std::string>{"one,two,", many, "456"}));
     EXPECT_EQ(HP(Create_HP_SSLPackClient)(listener_), nullptr);
     EXPECT_FALSE(HP(HP_Client_IsSecure)(client_));
+}
+
+TEST_F(PackClientTest, AsynchronousStartReportsItsOutcomeThroughCallbacks) {
+    uint16_t closedPort = 0;
+    { sockcompat::Socket probe = sockcompat::ListenLoopback(&closedPort); }
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", closedPort, TRUE, nullptr, 0)));
+    ASSERT_TRUE(WaitClosed(1));  // the failed connect
+    {
+        std::lock_guard<std::mutex> lock(recorder_.mutex);
+        EXPECT_EQ(recorder_.connects, 0);
+    }
+    PackServer server;
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(), TRUE, nullptr, 0)));
+    ASSERT_TRUE(recorder_.WaitFor([&] { return recorder_.connects == 1; }));
+    EXPECT_TRUE(Send("async"));
+    ASSERT_TRUE(server.WaitForPackets(1));
+    EXPECT_EQ(server.Packets()[0], "async");
 }
 
 TEST_F(PackClientTest, DestroyWhileConnectedClosesOnceAndCleanly) {
