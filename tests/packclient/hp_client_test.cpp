@@ -333,6 +333,26 @@ TEST_F(PackClientTest, UnreachablePortFailsWithoutCallbacks) {
     EXPECT_EQ(recorder_.closes, 0);
 }
 
+TEST_F(PackClientTest, PeerThatNeverAnswersTheConnectIsGivenUp) {
+    // A listener that never accepts: once its queue is full, further connects get no answer.
+    uint16_t port = 0;
+    sockcompat::Socket listener = sockcompat::ListenLoopback(&port);
+    ASSERT_TRUE(listener.valid());
+    std::vector<sockcompat::Socket> queued;
+    bool full = false;
+    for (int i = 0; i < 200 && !full; ++i) {
+        const char* reason = nullptr;
+        sockcompat::Socket s = sockcompat::Connect("127.0.0.1", port, "", 0, 300, [](sockcompat::Handle) { return true; },
+                                                   &reason);
+        if (s.valid()) queued.push_back(std::move(s));
+        else full = true;
+    }
+    if (!full) GTEST_SKIP() << "this system queues connects without limit";
+    EXPECT_FALSE(Start(port));
+    EXPECT_EQ(HP(HP_Client_GetLastError)(client_), SE_CONNECT_SERVER);
+    EXPECT_FALSE(HP(HP_Client_HasStarted)(client_));
+}
+
 TEST_F(PackClientTest, StartFromInsideOnCloseAndStopFromInsideOnReceive) {
     PackServer server;
     // The callbacks outlive this body (the last OnClose comes in TearDown): they capture only
@@ -404,6 +424,26 @@ TEST_F(PackClientTest, AddressesFollowTheInOutLengthRule) {
     ASSERT_TRUE(HP(HP_Client_GetRemoteHost)(client_, text, &length, &port));
     EXPECT_STREQ(text, "127.0.0.1");
     EXPECT_EQ(port, server.port());
+}
+
+TEST_F(PackClientTest, BindAddressAndLocalPortAreHonoured) {
+    PackServer server;
+    uint16_t local = 0;
+    { sockcompat::Socket probe = sockcompat::ListenLoopback(&local); }
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(), FALSE,
+                                                                       "127.0.0.1", local)));
+    char text[64];
+    int length = sizeof text;
+    HP_USHORT port = 0;
+    ASSERT_TRUE(HP(HP_Client_GetLocalAddress)(client_, text, &length, &port));
+    EXPECT_STREQ(text, "127.0.0.1");
+    EXPECT_EQ(port, local);
+    ASSERT_TRUE(HP(HP_Client_Stop)(client_));
+    ASSERT_TRUE(WaitClosed(1));
+    // A bind address that is no address fails the start.
+    EXPECT_FALSE(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(), FALSE,
+                                                                "not-an-address", 0));
+    EXPECT_FALSE(HP(HP_Client_HasStarted)(client_));
 }
 
 TEST_F(PackClientTest, GatheredSendsArriveAsOnePacket) {
