@@ -265,7 +265,7 @@ void Client::Receive(Connection& conn, En_HP_SocketOperation* operation, int* er
             conn.pauseChanged.wait(lock, [&] { return !conn.paused || conn.closing.load(); });
         }
         if (conn.closing.load(std::memory_order_acquire)) break;
-        long got = sockcompat::Receive(conn.socket.get(), buffer.data(), buffer.size());
+        long got = sockcompat::ReceiveUnlessStopped(conn.socket.get(), buffer.data(), buffer.size(), conn.closing);
         if (got <= 0) {
             if (got < 0 && !conn.closing.load()) *errorCode = sockcompat::LastError();
             break;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -88,6 +89,11 @@ bool SendAll(Handle s, Piece* pieces, size_t count);
 
 // One read: bytes read, 0 at an orderly close, -1 on an error.
 long Receive(Handle s, void* buffer, size_t capacity);
+
+// Like Receive, but returns -1 soon after `stop` becomes true even while nothing arrives.
+// Shutdown wakes a blocked read on POSIX systems; Winsock only aborts it on closesocket, which
+// would free the handle for reuse under a concurrent sender, so there the read waits in slices.
+long ReceiveUnlessStopped(Handle s, void* buffer, size_t capacity, const std::atomic<bool>& stop);
 
 // Connects to host:port within timeoutMs, trying each address the name resolves to. When
 // bindAddress is not empty (or localPort is not 0) the socket is bound first. `prepare` runs

@@ -52,6 +52,11 @@ long Receive(Handle s, void* buffer, size_t capacity) {
     }
 }
 
+long ReceiveUnlessStopped(Handle s, void* buffer, size_t capacity, const std::atomic<bool>& stop) {
+    if (stop.load(std::memory_order_acquire)) return -1;
+    return Receive(s, buffer, capacity);
+}
+
 bool LocalEndpoint(Handle s, std::string* address, uint16_t* port) {
     sockaddr_storage ss{};
     socklen_t len = sizeof ss;

@@ -57,6 +57,20 @@ long Receive(Handle s, void* buffer, size_t capacity) {
     return got == SOCKET_ERROR ? -1 : got;
 }
 
+long ReceiveUnlessStopped(Handle s, void* buffer, size_t capacity, const std::atomic<bool>& stop) {
+    constexpr long kSliceMicroseconds = 200 * 1000;
+    for (;;) {
+        if (stop.load(std::memory_order_acquire)) return -1;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(s, &readable);
+        timeval tv{0, kSliceMicroseconds};
+        int rc = ::select(0, &readable, nullptr, nullptr, &tv);
+        if (rc < 0) return -1;
+        if (rc > 0) return Receive(s, buffer, capacity);
+    }
+}
+
 bool LocalEndpoint(Handle s, std::string* address, uint16_t* port) {
     sockaddr_storage ss{};
     int len = sizeof ss;
