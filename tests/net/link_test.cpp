@@ -67,7 +67,7 @@ class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         net::SetConnectTimer(&timer_);
-        net::SetReplySink([this](const uint8_t* d, size_t n) { replies_.Add(d, n); });
+        net::SetReplySink([&r = replies_](const uint8_t* d, size_t n) { r.Add(d, n); });
         net::SetUpPackClient();
     }
     void TearDown() override {
@@ -98,8 +98,8 @@ protected:
         return connected;
     }
 
-    RecordingTimer timer_;
-    ReplyRecorder replies_;
+    RecordingTimer& timer_ = testpeer::KeptForever<RecordingTimer>();
+    ReplyRecorder& replies_ = testpeer::KeptForever<ReplyRecorder>();
     int connections_ = 0;
 };
 

@@ -138,7 +138,7 @@ protected:
 
     HP_TcpClientListener listener_ = nullptr;
     HP_TcpPackClient client_ = nullptr;
-    Recorder recorder_;
+    Recorder& recorder_ = testpeer::KeptForever<Recorder>();
     std::atomic<int> starts_{0};
     std::atomic<int> restarts_{0};
 };

@@ -19,6 +19,20 @@ namespace testpeer {
 
 constexpr int kWaitMs = 15000;
 
+// A fresh T that is never freed and stays reachable. For the objects that the library's
+// threads signal: a worker touches them up to its last instruction (the unlock after its
+// final callback), when the test may already be tearing down.
+template <class T>
+T& KeptForever() {
+    struct Node {
+        T value;
+        Node* next;
+    };
+    static Node* head = nullptr;
+    head = new Node{{}, head};
+    return head->value;
+}
+
 class PackServer {
 public:
     // flag/maxBody: the framing this peer expects from the client.
