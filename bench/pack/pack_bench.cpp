@@ -106,7 +106,7 @@ En_HP_HandleResult HP_API CountClose(HP_Client, HP_CONNID, En_HP_SocketOperation
 }
 
 class BenchClient {
-public:
+  public:
     BenchClient() {
         listener_ = Create_HP_TcpPackClientListener();
         client_ = Create_HP_TcpPackClient(listener_);
@@ -140,7 +140,7 @@ public:
     }
     HP_TcpPackClient client() const { return client_; }
 
-private:
+  private:
     HP_TcpClientListener listener_;
     HP_TcpPackClient client_;
 };
@@ -198,9 +198,10 @@ void Report(const char* what, size_t bodySize, size_t count, Result (*plain)(con
     std::string body(bodySize, 'b');
     Result p = Best([&] { return plain(body, count); });
     Result c = Best([&] { return client(body, count); });
-    std::printf("%-8s %6zu B x %7zu   plain %10.0f pkt/s %8.1f MB/s   client %10.0f pkt/s %8.1f MB/s   ratio %.2f\n",
-                what, bodySize, count, p.PacketsPerSecond(), p.MegabytesPerSecond(), c.PacketsPerSecond(),
-                c.MegabytesPerSecond(), c.PacketsPerSecond() / p.PacketsPerSecond());
+    std::printf(
+        "%-8s %6zu B x %7zu   plain %10.0f pkt/s %8.1f MB/s   client %10.0f pkt/s %8.1f MB/s   ratio %.2f\n",
+        what, bodySize, count, p.PacketsPerSecond(), p.MegabytesPerSecond(), c.PacketsPerSecond(),
+        c.MegabytesPerSecond(), c.PacketsPerSecond() / p.PacketsPerSecond());
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ std::shared_ptr<Connection> Client::Current() {
     return state_ == SS_STARTED ? conn_ : nullptr;
 }
 
-HP_BOOL Client::Start(const char* host, uint16_t port, bool async, const char* bindAddress, uint16_t localPort) {
+HP_BOOL Client::Start(const char* host, uint16_t port, bool async, const char* bindAddress,
+                      uint16_t localPort) {
     if (!host || !*host) {
         SetError(SE_INVALID_PARAM);
         return FALSE;
@@ -102,8 +103,9 @@ bool Client::Establish(Connection& conn, const StartRequest& request) {
         return true;
     };
     const char* reason = nullptr;
-    sockcompat::Socket s = sockcompat::Connect(request.host.c_str(), request.port, request.bindAddress.c_str(),
-                                               request.localPort, kConnectTimeoutMs, prepare, &reason);
+    sockcompat::Socket s =
+        sockcompat::Connect(request.host.c_str(), request.port, request.bindAddress.c_str(),
+                            request.localPort, kConnectTimeoutMs, prepare, &reason);
     if (!s.valid()) {
         SetError(refused ? SE_SOCKET_PREPARE : SE_CONNECT_SERVER);
         return false;
@@ -111,7 +113,8 @@ bool Client::Establish(Connection& conn, const StartRequest& request) {
     // Every send is one whole packet; waiting to coalesce would only delay replies.
     sockcompat::SetNoDelay(s.get());
     if (uint32_t size = socketBufferSize.load()) sockcompat::SetBufferSize(s.get(), size);
-    if (uint32_t time = keepAliveTime.load()) sockcompat::SetKeepAlive(s.get(), time, keepAliveInterval.load());
+    if (uint32_t time = keepAliveTime.load())
+        sockcompat::SetKeepAlive(s.get(), time, keepAliveInterval.load());
     conn.socket = std::move(s);
     SetError(SE_OK);
     return true;
@@ -159,7 +162,8 @@ HP_BOOL Client::SendPacket(sockcompat::Piece* pieces, size_t count) {
     bool ok;
     {
         std::lock_guard<std::mutex> lock(conn->sendMutex);
-        ok = !conn->closing.load(std::memory_order_acquire) && sockcompat::SendAll(conn->socket.get(), pieces, count);
+        ok = !conn->closing.load(std::memory_order_acquire) &&
+             sockcompat::SendAll(conn->socket.get(), pieces, count);
     }
     if (!ok) {
         SetError(SE_DATA_SEND);
@@ -265,7 +269,8 @@ void Client::Receive(Connection& conn, En_HP_SocketOperation* operation, int* er
             conn.pauseChanged.wait(lock, [&] { return !conn.paused || conn.closing.load(); });
         }
         if (conn.closing.load(std::memory_order_acquire)) break;
-        long got = sockcompat::ReceiveUnlessStopped(conn.socket.get(), buffer.data(), buffer.size(), conn.closing);
+        long got =
+            sockcompat::ReceiveUnlessStopped(conn.socket.get(), buffer.data(), buffer.size(), conn.closing);
         if (got <= 0) {
             if (got < 0 && !conn.closing.load()) *errorCode = sockcompat::LastError();
             break;
@@ -294,7 +299,7 @@ void Client::Finish(const std::shared_ptr<Connection>& conn, En_HP_SocketOperati
             conn_.reset();
             wasAttached = true;
         }
-            if (wasAttached) state_ = SS_STOPPED;
+        if (wasAttached) state_ = SS_STOPPED;
     }
     if (errorCode != 0 && operation != SO_CLOSE) SetError(SE_NETWORK);
     // The client is startable again before OnClose runs, so a Start made from OnClose (or
@@ -304,22 +309,38 @@ void Client::Finish(const std::shared_ptr<Connection>& conn, En_HP_SocketOperati
 
 const char* ErrorText(En_HP_SocketError error) {
     switch (error) {
-        case SE_OK: return "SUCCESS";
-        case SE_ILLEGAL_STATE: return "Illegal State";
-        case SE_INVALID_PARAM: return "Invalid Parameter";
-        case SE_SOCKET_CREATE: return "Create SOCKET Fail";
-        case SE_SOCKET_BIND: return "Bind SOCKET Fail";
-        case SE_SOCKET_PREPARE: return "Prepare SOCKET Fail";
-        case SE_SOCKET_LISTEN: return "Listen SOCKET Fail";
-        case SE_CP_CREATE: return "Create IOCP Fail";
-        case SE_WORKER_THREAD_CREATE: return "Create Worker Thread Fail";
-        case SE_DETECT_THREAD_CREATE: return "Create Detector Thread Fail";
-        case SE_SOCKE_ATTACH_TO_CP: return "Attach SOCKET to IOCP Fail";
-        case SE_CONNECT_SERVER: return "Connect to Server Fail";
-        case SE_NETWORK: return "Network Error";
-        case SE_DATA_PROC: return "Process Data Error";
-        case SE_DATA_SEND: return "Send Data Fail";
-        case SE_SSL_ENV_NOT_READY: return "SSL environment not ready";
+        case SE_OK:
+            return "SUCCESS";
+        case SE_ILLEGAL_STATE:
+            return "Illegal State";
+        case SE_INVALID_PARAM:
+            return "Invalid Parameter";
+        case SE_SOCKET_CREATE:
+            return "Create SOCKET Fail";
+        case SE_SOCKET_BIND:
+            return "Bind SOCKET Fail";
+        case SE_SOCKET_PREPARE:
+            return "Prepare SOCKET Fail";
+        case SE_SOCKET_LISTEN:
+            return "Listen SOCKET Fail";
+        case SE_CP_CREATE:
+            return "Create IOCP Fail";
+        case SE_WORKER_THREAD_CREATE:
+            return "Create Worker Thread Fail";
+        case SE_DETECT_THREAD_CREATE:
+            return "Create Detector Thread Fail";
+        case SE_SOCKE_ATTACH_TO_CP:
+            return "Attach SOCKET to IOCP Fail";
+        case SE_CONNECT_SERVER:
+            return "Connect to Server Fail";
+        case SE_NETWORK:
+            return "Network Error";
+        case SE_DATA_PROC:
+            return "Process Data Error";
+        case SE_DATA_SEND:
+            return "Send Data Fail";
+        case SE_SSL_ENV_NOT_READY:
+            return "SSL environment not ready";
     }
     return "Unknown Error";
 }

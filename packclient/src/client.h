@@ -20,22 +20,22 @@
 namespace hp {
 
 class RefCounted {
-public:
+  public:
     void AddRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
     void Release() {
         if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
     }
 
-protected:
+  protected:
     virtual ~RefCounted() = default;
 
-private:
+  private:
     std::atomic<int> refs_{1};
 };
 
 // The six callbacks; set and read from any thread.
 class Listener : public RefCounted {
-public:
+  public:
     std::atomic<HP_FN_Client_OnPrepareConnect> onPrepareConnect{nullptr};
     std::atomic<HP_FN_Client_OnConnect> onConnect{nullptr};
     std::atomic<HP_FN_Client_OnHandShake> onHandShake{nullptr};
@@ -82,7 +82,7 @@ struct StartRequest {
 };
 
 class Client : public RefCounted {
-public:
+  public:
     explicit Client(Listener* listener);
 
     // See the C functions of the same names.
@@ -107,7 +107,7 @@ public:
 
     static constexpr int kConnectTimeoutMs = 2000;
 
-private:
+  private:
     ~Client() override;
     bool Establish(Connection& conn, const StartRequest& request);
     // The worker: connects, then receives until the connection ends. outcome is null for an

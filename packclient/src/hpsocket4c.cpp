@@ -1,12 +1,13 @@
 // The C entry points. Each one validates its handle and arguments, and no C++ exception ever
 // leaves through one of them.
+#include "HPSocket4C.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "HPSocket4C.h"
 #include "client.h"
 
 using hp::Client;
@@ -90,9 +91,9 @@ void HP_API Destroy_HP_TcpPackClient(HP_TcpPackClient pClient) {
 HP_SSLClient HP_API Create_HP_SSLPackClient(HP_TcpClientListener) { return nullptr; }
 void HP_API Destroy_HP_SSLPackClient(HP_SSLClient) {}
 
-#define MIAOLAN_SETTER(Event, member)                                                                   \
+#define MIAOLAN_SETTER(Event, member)                                                               \
     void HP_API HP_Set_FN_Client_##Event(HP_TcpClientListener pListener, HP_FN_Client_##Event fn) { \
-        if (pListener) AsListener(pListener)->member.store(fn);                              \
+        if (pListener) AsListener(pListener)->member.store(fn);                                     \
     }
 MIAOLAN_SETTER(OnPrepareConnect, onPrepareConnect)
 MIAOLAN_SETTER(OnConnect, onConnect)
@@ -104,10 +105,13 @@ MIAOLAN_SETTER(OnClose, onClose)
 
 HP_BOOL HP_API HP_Client_StartWithBindAddressAndLocalPort(HP_Client pClient, const char* lpszRemoteAddress,
                                                           HP_USHORT usPort, HP_BOOL bAsyncConnect,
-                                                          const char* lpszBindAddress, HP_USHORT usLocalPort) {
+                                                          const char* lpszBindAddress,
+                                                          HP_USHORT usLocalPort) {
     Client* c = AsClient(pClient);
     if (!c) return FALSE;
-    return Guarded(c, [&] { return c->Start(lpszRemoteAddress, usPort, bAsyncConnect != 0, lpszBindAddress, usLocalPort); });
+    return Guarded(c, [&] {
+        return c->Start(lpszRemoteAddress, usPort, bAsyncConnect != 0, lpszBindAddress, usLocalPort);
+    });
 }
 
 HP_BOOL HP_API HP_Client_Stop(HP_Client pClient) {
@@ -127,7 +131,8 @@ HP_BOOL HP_API HP_Client_SendPart(HP_Client pClient, const uint8_t* pBuffer, int
         return FALSE;
     }
     return Guarded(c, [&] {
-        sockcompat::Piece pieces[2] = {{nullptr, 0}, {iLength ? pBuffer + iOffset : nullptr, static_cast<size_t>(iLength)}};
+        sockcompat::Piece pieces[2] = {{nullptr, 0},
+                                       {iLength ? pBuffer + iOffset : nullptr, static_cast<size_t>(iLength)}};
         return c->SendPacket(pieces, 2);
     });
 }
@@ -153,7 +158,8 @@ HP_BOOL HP_API HP_TcpClient_SendSmallFile(HP_Client pClient, const char* lpszFil
     Client* c = AsClient(pClient);
     if (!c) return FALSE;
     return Guarded(c, [&]() -> HP_BOOL {
-        std::unique_ptr<FILE, int (*)(FILE*)> file(lpszFileName ? std::fopen(lpszFileName, "rb") : nullptr, std::fclose);
+        std::unique_ptr<FILE, int (*)(FILE*)> file(lpszFileName ? std::fopen(lpszFileName, "rb") : nullptr,
+                                                   std::fclose);
         if (!file) {
             c->SetError(SE_INVALID_PARAM);
             return FALSE;
@@ -215,7 +221,9 @@ void HP_API HP_Client_SetExtra(HP_Client pClient, void* pExtra) {
     if (pClient) AsClient(pClient)->extra.store(pExtra);
 }
 
-void* HP_API HP_Client_GetExtra(HP_Client pClient) { return pClient ? AsClient(pClient)->extra.load() : nullptr; }
+void* HP_API HP_Client_GetExtra(HP_Client pClient) {
+    return pClient ? AsClient(pClient)->extra.load() : nullptr;
+}
 
 HP_BOOL HP_API HP_Client_HasStarted(HP_Client pClient) {
     if (!pClient) return FALSE;
@@ -257,7 +265,8 @@ HP_BOOL HP_API HP_Client_GetLocalAddress(HP_Client pClient, char lpszAddress[], 
     });
 }
 
-HP_BOOL HP_API HP_Client_GetRemoteHost(HP_Client pClient, char lpszHost[], int* piHostLen, HP_USHORT* pusPort) {
+HP_BOOL HP_API HP_Client_GetRemoteHost(HP_Client pClient, char lpszHost[], int* piHostLen,
+                                       HP_USHORT* pusPort) {
     Client* c = AsClient(pClient);
     if (!c || !piHostLen) return FALSE;
     std::shared_ptr<Connection> conn = c->Current();
@@ -327,7 +336,8 @@ HP_USHORT HP_API HP_TcpPackClient_GetPackHeaderFlag(HP_TcpPackClient pClient) {
     return pClient ? static_cast<HP_USHORT>(AsClient(pClient)->packHeaderFlag.load()) : 0;
 }
 
-HP_BOOL HP_API HP_SSLClient_SetupSSLContext(HP_SSLClient, int, const char*, const char*, const char*, const char*) {
+HP_BOOL HP_API HP_SSLClient_SetupSSLContext(HP_SSLClient, int, const char*, const char*, const char*,
+                                            const char*) {
     return FALSE;
 }
 void HP_API HP_SSLClient_CleanupSSLContext(HP_SSLClient) {}

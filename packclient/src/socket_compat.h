@@ -4,9 +4,9 @@
 // (Socket below); nothing else closes it.
 #pragma once
 
-#include <cstddef>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,7 +15,6 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -24,6 +23,8 @@
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace sockcompat {
@@ -46,7 +47,7 @@ void CloseHandle(Handle s);
 
 // Owns one socket; closes it when destroyed.
 class Socket {
-public:
+  public:
     Socket() = default;
     explicit Socket(Handle s) : s_(s) {}
     ~Socket() { Reset(); }
@@ -70,7 +71,7 @@ public:
         s_ = s;
     }
 
-private:
+  private:
     Handle s_ = kInvalid;
 };
 
@@ -140,8 +141,10 @@ Socket Connect(const char* host, uint16_t port, const char* bindAddress, uint16_
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     // The bind address decides the family; without one any family will do.
-    if (!bind.empty()) hints.ai_family = bind.find(':') != std::string::npos ? AF_INET6 : AF_INET;
-    else hints.ai_family = AF_UNSPEC;
+    if (!bind.empty())
+        hints.ai_family = bind.find(':') != std::string::npos ? AF_INET6 : AF_INET;
+    else
+        hints.ai_family = AF_UNSPEC;
     addrinfo* found = nullptr;
     std::string service = std::to_string(port);
     if (!host || !*host || getaddrinfo(host, service.c_str(), &hints, &found) != 0 || !found) {
@@ -152,7 +155,8 @@ Socket Connect(const char* host, uint16_t port, const char* bindAddress, uint16_
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     Socket result;
     for (addrinfo* a = found; a && !result.valid(); a = a->ai_next) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             *error = "connect timed out";
             break;
@@ -169,7 +173,8 @@ Socket Connect(const char* host, uint16_t port, const char* bindAddress, uint16_
             bhints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
             addrinfo* local = nullptr;
             std::string lport = std::to_string(localPort);
-            if (getaddrinfo(bind.empty() ? nullptr : bind.c_str(), lport.c_str(), &bhints, &local) != 0 || !local) {
+            if (getaddrinfo(bind.empty() ? nullptr : bind.c_str(), lport.c_str(), &bhints, &local) != 0 ||
+                !local) {
                 *error = "bind address";
                 continue;
             }
@@ -189,7 +194,10 @@ Socket Connect(const char* host, uint16_t port, const char* bindAddress, uint16_
             continue;
         }
         int rc = ::connect(s.get(), a->ai_addr, static_cast<int>(a->ai_addrlen));
-        int state = rc == 0 ? 1 : (detail::ConnectStarted() ? detail::WaitConnected(s.get(), static_cast<int>(left.count())) : -1);
+        int state = rc == 0 ? 1
+                            : (detail::ConnectStarted()
+                                   ? detail::WaitConnected(s.get(), static_cast<int>(left.count()))
+                                   : -1);
         if (state != 1) {
             *error = state == 0 ? "connect timed out" : "connect refused";
             continue;

@@ -1,6 +1,6 @@
-#include "socket_compat.h"
-
 #include <cstring>
+
+#include "socket_compat.h"
 
 namespace sockcompat {
 

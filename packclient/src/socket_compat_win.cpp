@@ -1,6 +1,5 @@
 #include "socket_compat.h"
 
-
 namespace sockcompat {
 
 bool EnsureStarted() {
@@ -166,7 +165,8 @@ int WaitConnected(Handle s, int timeoutMs) {
     if (rc < 0 || FD_ISSET(s, &failed)) return -1;
     int err = 0;
     int len = sizeof err;
-    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0) return -1;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
+        return -1;
     return 1;
 }
 

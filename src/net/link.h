@@ -14,7 +14,7 @@ namespace net {
 // The connect timer of the main window; its tick must call ConnectToNode. SetInterval(0)
 // stops it. Called from the UI thread and from the library's worker threads.
 class ConnectTimer {
-public:
+  public:
     virtual ~ConnectTimer() = default;
     virtual void SetInterval(int ms) = 0;
 };

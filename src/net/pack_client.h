@@ -15,7 +15,7 @@
 namespace net {
 
 class PackClient {
-public:
+  public:
     using Handle = HP_TcpPackClient;
     // What CreateClient returns when no listener could be made.
     static inline const Handle kNoClient = reinterpret_cast<Handle>(static_cast<intptr_t>(-1));
@@ -29,7 +29,7 @@ public:
     // Methods on an invalid handle (null or kNoClient) do nothing and report failure.
     // The library's result as it is: 1 (TRUE) only once connected.
     int Start(Handle client, const std::string& host, uint16_t port, bool async,
-               const std::string& bindAddress = "0.0.0.0", uint16_t localPort = 0);
+              const std::string& bindAddress = "0.0.0.0", uint16_t localPort = 0);
     bool Stop(Handle client);
     bool Send(Handle client, const uint8_t* data, int length);
     bool Send(Handle client, const std::string& bytes);  // an empty buffer goes as null and 0
@@ -52,8 +52,9 @@ public:
     void SetFreeBufferPoolHold(Handle client, uint32_t hold);
     uint32_t GetFreeBufferPoolSize(Handle client);
     uint32_t GetFreeBufferPoolHold(Handle client);
-    bool SetupSSLContext(Handle client, int verifyMode, const std::string& certFile, const std::string& keyFile,
-                         const std::string& keyPassword, const std::string& caFileOrPath);
+    bool SetupSSLContext(Handle client, int verifyMode, const std::string& certFile,
+                         const std::string& keyFile, const std::string& keyPassword,
+                         const std::string& caFileOrPath);
     void CleanupSSLContext(Handle client);
     bool StartSSLHandShake(Handle client);
     void SetSSLAutoHandShake(Handle client, bool automatic);
@@ -76,7 +77,8 @@ public:
     Handle CreateClient(bool ssl);
     void DestroyClient(Handle client, bool ssl);
 
-    bool SendSmallFile(Handle client, const std::string& fileName, const HP_Buffer* head, const HP_Buffer* tail);
+    bool SendSmallFile(Handle client, const std::string& fileName, const HP_Buffer* head,
+                       const HP_Buffer* tail);
     void SetSocketBufferSize(Handle client, uint32_t size);
     void SetKeepAliveTime(Handle client, uint32_t ms);
     void SetKeepAliveInterval(Handle client, uint32_t ms);
@@ -90,7 +92,7 @@ public:
 
     HP_TcpClientListener listener() const { return listener_.load(); }
 
-private:
+  private:
     std::atomic<HP_TcpClientListener> listener_{nullptr};
 };
 

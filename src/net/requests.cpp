@@ -75,7 +75,9 @@ void SendTabChangeRequest(std::string_view category, int tabPosition) {
     SendToNode(TabChangeRequest(category, tabPosition, NodeId()));
 }
 
-void SendPagingRequest(std::string_view category, int page) { SendToNode(PagingRequest(category, page, NodeId())); }
+void SendPagingRequest(std::string_view category, int page) {
+    SendToNode(PagingRequest(category, page, NodeId()));
+}
 
 void SendFirstPageRequest(std::string_view category) { SendToNode(FirstPageRequest(category, NodeId())); }
 

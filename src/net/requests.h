@@ -15,9 +15,9 @@ namespace net {
 // "(＆)": 28 A3 A6 29.
 extern const char kFieldSeparator[];
 
-std::string HelloRequest();                                   // "&1(＆)"
-std::string RegisterNodeRequest(std::string_view nodeId);     // "&3(＆)" id "(＆)"
-std::string NodeListRequest();                                // "&2"
+std::string HelloRequest();                                // "&1(＆)"
+std::string RegisterNodeRequest(std::string_view nodeId);  // "&3(＆)" id "(＆)"
+std::string NodeListRequest();                             // "&2"
 std::string TabChangeRequest(std::string_view category, int tabPosition, std::string_view nodeId);
 std::string PagingRequest(std::string_view category, int page, std::string_view nodeId);
 std::string FirstPageRequest(std::string_view category, std::string_view nodeId);
@@ -25,7 +25,7 @@ std::string DetailRequest(std::string_view category, std::string_view path);
 std::string DownloadRequest(std::string_view category, std::string_view path, std::string_view machineId,
                             std::string_view nodeId);
 std::string ChangeWallpaperRequest(std::string_view rotationType, std::string_view machineId);
-std::string KeepAliveRequest();                               // "&4"
+std::string KeepAliveRequest();  // "&4"
 
 // The event code of a list item's button press; every other code is ignored.
 constexpr int kItemButtonPressed = 65538;

@@ -1,5 +1,7 @@
 // The node link end to end: the process-wide client against a pack server on 127.0.0.1,
 // with a recording connect timer. Each test runs in a process of its own (one global client).
+#include "net/link.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "net/link.h"
 #include "net/node_id.h"
 #include "net/requests.h"
 #include "pack_server.h"
@@ -18,7 +19,7 @@ namespace {
 using testpeer::PackServer;
 
 class RecordingTimer : public net::ConnectTimer {
-public:
+  public:
     void SetInterval(int ms) override {
         std::lock_guard<std::mutex> lock(mutex_);
         intervals_.push_back(ms);
@@ -34,14 +35,14 @@ public:
                                  [&] { return intervals_.size() >= n; });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<int> intervals_;
 };
 
 class ReplyRecorder {
-public:
+  public:
     void Add(const uint8_t* data, size_t length) {
         std::lock_guard<std::mutex> lock(mutex_);
         replies_.emplace_back(reinterpret_cast<const char*>(data), length);
@@ -57,14 +58,14 @@ public:
         return replies_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> replies_;
 };
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         net::SetConnectTimer(&timer_);
         net::SetReplySink([&r = replies_](const uint8_t* d, size_t n) { r.Add(d, n); });
@@ -197,18 +198,18 @@ TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
     EXPECT_EQ(machineIdCalls, 3);
 
     EXPECT_EQ(PacketsUpToMarker(server, 1), (std::vector<std::string>{
-                                                 "",
-                                                 "&3(＆)N1(＆)",
-                                                 "&2",
-                                                 "&获取(＆)K风景(＆)下载最多(＆)12(＆)(＆)N1(＆)",
-                                                 "&获取(＆)4K汽车(＆)下载最多(＆)1(＆)3(＆)N1",
-                                                 "&获取(＆)K最新(＆)下载最多(＆)1(＆)(＆)N1(＆)",
-                                                 "&详细(＆)K风景(＆)a/2.jpg",
-                                                 "&下载(＆)K风景(＆)a/1.jpg(＆)MID(＆)(＆)N1",
-                                                 "&下载(＆)4K动漫(＆)d/9.jpg(＆)MID(＆)(＆)N1",
-                                                 "&更换(＆)1(＆)MID(＆)",
-                                                 "&4",
-                                             }));
+                                                "",
+                                                "&3(＆)N1(＆)",
+                                                "&2",
+                                                "&获取(＆)K风景(＆)下载最多(＆)12(＆)(＆)N1(＆)",
+                                                "&获取(＆)4K汽车(＆)下载最多(＆)1(＆)3(＆)N1",
+                                                "&获取(＆)K最新(＆)下载最多(＆)1(＆)(＆)N1(＆)",
+                                                "&详细(＆)K风景(＆)a/2.jpg",
+                                                "&下载(＆)K风景(＆)a/1.jpg(＆)MID(＆)(＆)N1",
+                                                "&下载(＆)4K动漫(＆)d/9.jpg(＆)MID(＆)(＆)N1",
+                                                "&更换(＆)1(＆)MID(＆)",
+                                                "&4",
+                                            }));
     net::SetNodeId("");
 }
 

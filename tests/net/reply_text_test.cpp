@@ -1,11 +1,11 @@
 // Reply framing: cut at the first zero byte, seventeen separators appended, GBK-aware split.
+#include "net/reply_text.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
-
-#include "net/reply_text.h"
 
 namespace {
 

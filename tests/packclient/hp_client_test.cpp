@@ -30,7 +30,7 @@ struct Recorder {
     int sends = 0;
     bool callbackOnStartThread = false;
     std::thread::id startThread;
-    std::function<void(HP_Client)> onClose;            // runs inside OnClose
+    std::function<void(HP_Client)> onClose;                        // runs inside OnClose
     std::function<void(HP_Client, const std::string&)> onReceive;  // inside OnReceive
 
     bool WaitFor(const std::function<bool()>& done) {
@@ -95,7 +95,7 @@ En_HP_HandleResult HP_API OnClose(HP_Client sender, HP_CONNID, En_HP_SocketOpera
 
 // One listener and client configured as the program configures them.
 class PackClientTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         listener_ = HP(Create_HP_TcpPackClientListener)();
         ASSERT_NE(listener_, nullptr);
@@ -120,14 +120,18 @@ protected:
         HP(Destroy_HP_TcpPackClientListener)(listener_);
     }
 
-    bool Start(uint16_t port) { return Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", port, FALSE, "0.0.0.0", 0)); }
+    bool Start(uint16_t port) {
+        return Counted(
+            HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", port, FALSE, "0.0.0.0", 0));
+    }
     // Each successful start is owed exactly one OnClose.
     bool Counted(HP_BOOL started) {
         if (started == 1) starts_++;
         return started == 1;
     }
     bool Send(const std::string& body) {
-        return HP(HP_Client_Send)(client_, reinterpret_cast<const uint8_t*>(body.data()), static_cast<int>(body.size()));
+        return HP(HP_Client_Send)(client_, reinterpret_cast<const uint8_t*>(body.data()),
+                                  static_cast<int>(body.size()));
     }
     bool WaitClosed(int count) {
         return recorder_.WaitFor([&] { return recorder_.closes >= count; });
@@ -213,7 +217,8 @@ TEST_F(PackClientTest, ConcurrentSendsArriveIntactAndUnmixed) {
             for (int i = 0; i < kPerThread; ++i) {
                 // Lengths up to 20 KB force partial writes now and then.
                 std::string body = std::to_string(t) + ":" + std::to_string(i) + ":" +
-                                   Pattern(static_cast<size_t>((i * 997 + t * 131) % 20000), static_cast<unsigned>(t * 1000 + i));
+                                   Pattern(static_cast<size_t>((i * 997 + t * 131) % 20000),
+                                           static_cast<unsigned>(t * 1000 + i));
                 if (!Send(body)) failures++;
             }
         });
@@ -230,8 +235,9 @@ TEST_F(PackClientTest, ConcurrentSendsArriveIntactAndUnmixed) {
         ASSERT_LT(t, kThreads);
         EXPECT_EQ(i, next[t]) << "packets of one thread out of order";
         next[t] = i + 1;
-        std::string expected = std::to_string(t) + ":" + std::to_string(i) + ":" +
-                               Pattern(static_cast<size_t>((i * 997 + t * 131) % 20000), static_cast<unsigned>(t * 1000 + i));
+        std::string expected =
+            std::to_string(t) + ":" + std::to_string(i) + ":" +
+            Pattern(static_cast<size_t>((i * 997 + t * 131) % 20000), static_cast<unsigned>(t * 1000 + i));
         EXPECT_EQ(p, expected);
     }
 }
@@ -342,10 +348,12 @@ TEST_F(PackClientTest, PeerThatNeverAnswersTheConnectIsGivenUp) {
     bool full = false;
     for (int i = 0; i < 200 && !full; ++i) {
         const char* reason = nullptr;
-        sockcompat::Socket s = sockcompat::Connect("127.0.0.1", port, "", 0, 300, [](sockcompat::Handle) { return true; },
-                                                   &reason);
-        if (s.valid()) queued.push_back(std::move(s));
-        else full = true;
+        sockcompat::Socket s = sockcompat::Connect(
+            "127.0.0.1", port, "", 0, 300, [](sockcompat::Handle) { return true; }, &reason);
+        if (s.valid())
+            queued.push_back(std::move(s));
+        else
+            full = true;
     }
     if (!full) GTEST_SKIP() << "this system queues connects without limit";
     EXPECT_FALSE(Start(port));
@@ -361,7 +369,8 @@ TEST_F(PackClientTest, StartFromInsideOnCloseAndStopFromInsideOnReceive) {
     recorder_.onClose = [this, port](HP_Client sender) {
         // Must not wait for the worker that is running this very callback.
         if (restarts_.fetch_add(1) == 0) {
-            Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(sender, "127.0.0.1", port, FALSE, "0.0.0.0", 0));
+            Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(sender, "127.0.0.1", port, FALSE,
+                                                                   "0.0.0.0", 0));
         }
     };
     recorder_.onReceive = [](HP_Client sender, const std::string& body) {
@@ -430,8 +439,8 @@ TEST_F(PackClientTest, BindAddressAndLocalPortAreHonoured) {
     PackServer server;
     uint16_t local = 0;
     { sockcompat::Socket probe = sockcompat::ListenLoopback(&local); }
-    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(), FALSE,
-                                                                       "127.0.0.1", local)));
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(),
+                                                                       FALSE, "127.0.0.1", local)));
     char text[64];
     int length = sizeof text;
     HP_USHORT port = 0;
@@ -473,14 +482,16 @@ TEST_F(PackClientTest, GatheredSendsArriveAsOnePacket) {
 TEST_F(PackClientTest, AsynchronousStartReportsItsOutcomeThroughCallbacks) {
     uint16_t closedPort = 0;
     { sockcompat::Socket probe = sockcompat::ListenLoopback(&closedPort); }
-    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", closedPort, TRUE, nullptr, 0)));
+    ASSERT_TRUE(Counted(
+        HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", closedPort, TRUE, nullptr, 0)));
     ASSERT_TRUE(WaitClosed(1));  // the failed connect
     {
         std::lock_guard<std::mutex> lock(recorder_.mutex);
         EXPECT_EQ(recorder_.connects, 0);
     }
     PackServer server;
-    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(), TRUE, nullptr, 0)));
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", server.port(),
+                                                                       TRUE, nullptr, 0)));
     ASSERT_TRUE(recorder_.WaitFor([&] { return recorder_.connects == 1; }));
     EXPECT_TRUE(Send("async"));
     ASSERT_TRUE(server.WaitForPackets(1));
@@ -492,7 +503,8 @@ TEST_F(PackClientTest, DestroyWhileConnectedClosesOnceAndCleanly) {
     HP_TcpPackClient second = HP(Create_HP_TcpPackClient)(listener_);
     ASSERT_NE(second, nullptr);
     HP(HP_Client_SetExtra)(second, &recorder_);
-    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(second, "127.0.0.1", server.port(), FALSE, nullptr, 0)));
+    ASSERT_TRUE(Counted(HP(HP_Client_StartWithBindAddressAndLocalPort)(second, "127.0.0.1", server.port(),
+                                                                       FALSE, nullptr, 0)));
     ASSERT_TRUE(server.WaitForConnections(1));
     HP(Destroy_HP_TcpPackClient)(second);
     ASSERT_TRUE(WaitClosed(1));

@@ -1,17 +1,17 @@
 // The shared framing, fed the way TCP delivers: split at every byte, in random chunks, and
 // with bad headers.
+#include "pack_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "pack_frame.h"
-
 namespace {
 
-std::vector<std::string> FeedInChunks(pack::Decoder& d, const std::string& stream, const std::vector<size_t>& cuts,
-                                      bool* ok) {
+std::vector<std::string> FeedInChunks(pack::Decoder& d, const std::string& stream,
+                                      const std::vector<size_t>& cuts, bool* ok) {
     std::vector<std::string> out;
     size_t at = 0;
     *ok = true;
@@ -64,7 +64,9 @@ TEST(PackFrame, WrongFlagOrTooLongStopsForGood) {
         EXPECT_FALSE(d.Feed(&more, 1, [](const uint8_t*, size_t) {}));
     }
     // The header is little-endian (flag << 22) | length.
-    EXPECT_EQ(pack::Encode("abc"), std::string("\x03\x00\xC0\xFF" "abc", 7));
+    EXPECT_EQ(pack::Encode("abc"), std::string("\x03\x00\xC0\xFF"
+                                               "abc",
+                                               7));
 }
 
 }  // namespace

@@ -76,9 +76,10 @@ void PackServer::ReadFrom(sockcompat::Handle s) {
         long got = sockcompat::Receive(s, buffer.data(), buffer.size());
         if (got <= 0) break;
         std::vector<std::string> arrived;
-        bool ok = decoder.Feed(buffer.data(), static_cast<size_t>(got), [&](const uint8_t* body, size_t length) {
-            arrived.emplace_back(reinterpret_cast<const char*>(body), length);
-        });
+        bool ok =
+            decoder.Feed(buffer.data(), static_cast<size_t>(got), [&](const uint8_t* body, size_t length) {
+                arrived.emplace_back(reinterpret_cast<const char*>(body), length);
+            });
         {
             std::lock_guard<std::mutex> lock(mutex_);
             for (auto& p : arrived) packets_.push_back(std::move(p));
@@ -101,7 +102,8 @@ bool PackServer::WaitForConnections(int count, int timeoutMs) {
 
 bool PackServer::WaitForPackets(size_t count, int timeoutMs) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return packets_.size() >= count; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return packets_.size() >= count; });
 }
 
 bool PackServer::WaitForEnded(int count, int timeoutMs) {

@@ -34,7 +34,7 @@ T& KeptForever() {
 }
 
 class PackServer {
-public:
+  public:
     // flag/maxBody: the framing this peer expects from the client.
     explicit PackServer(uint16_t port = 0, uint32_t flag = pack::kDefaultFlag,
                         uint32_t maxBody = pack::kDefaultMaxBody);
@@ -62,7 +62,7 @@ public:
     // Closes the listener and any connection; the port becomes free.
     void Stop();
 
-private:
+  private:
     void Serve();
     void ReadFrom(sockcompat::Handle s);
 
