@@ -498,6 +498,24 @@ TEST_F(PackClientTest, AsynchronousStartReportsItsOutcomeThroughCallbacks) {
     EXPECT_EQ(server.Packets()[0], "async");
 }
 
+TEST_F(PackClientTest, PausedReceiveResumesAndStillStops) {
+    PackServer server;
+    ASSERT_TRUE(Start(server.port()));
+    ASSERT_TRUE(server.WaitForConnections(1));
+    ASSERT_TRUE(HP(HP_Client_PauseReceive)(client_, TRUE));
+    HP_BOOL paused = FALSE;
+    ASSERT_TRUE(HP(HP_Client_IsPauseReceive)(client_, &paused));
+    EXPECT_TRUE(paused);
+    ASSERT_TRUE(server.Send("held"));
+    ASSERT_TRUE(HP(HP_Client_PauseReceive)(client_, FALSE));
+    ASSERT_TRUE(WaitReceived(1));
+    EXPECT_EQ(recorder_.Received()[0], "held");
+    // A worker waiting in a pause must still see the stop and report it.
+    ASSERT_TRUE(HP(HP_Client_PauseReceive)(client_, TRUE));
+    ASSERT_TRUE(HP(HP_Client_Stop)(client_));
+    ASSERT_TRUE(WaitClosed(1));
+}
+
 TEST_F(PackClientTest, DestroyWhileConnectedClosesOnceAndCleanly) {
     PackServer server;
     HP_TcpPackClient second = HP(Create_HP_TcpPackClient)(listener_);
