@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "HPSocket4C.h"
+#include "hp_calls.h"
 #include "pack_frame.h"
 #include "socket_compat.h"
 
@@ -108,20 +108,20 @@ En_HP_HandleResult HP_API CountClose(HP_Client, HP_CONNID, En_HP_SocketOperation
 class BenchClient {
   public:
     BenchClient() {
-        listener_ = Create_HP_TcpPackClientListener();
-        client_ = Create_HP_TcpPackClient(listener_);
-        HP_Set_FN_Client_OnReceive(listener_, CountReceive);
-        HP_Set_FN_Client_OnClose(listener_, CountClose);
-        HP_TcpPackClient_SetMaxPackSize(client_, 0x3FFFFF);
-        HP_TcpPackClient_SetPackHeaderFlag(client_, 0x3FF);
+        listener_ = HP(Create_HP_TcpPackClientListener)();
+        client_ = HP(Create_HP_TcpPackClient)(listener_);
+        HP(HP_Set_FN_Client_OnReceive)(listener_, CountReceive);
+        HP(HP_Set_FN_Client_OnClose)(listener_, CountClose);
+        HP(HP_TcpPackClient_SetMaxPackSize)(client_, 0x3FFFFF);
+        HP(HP_TcpPackClient_SetPackHeaderFlag)(client_, 0x3FF);
     }
     ~BenchClient() {
-        HP_Client_Stop(client_);
+        HP(HP_Client_Stop)(client_);
         std::unique_lock<std::mutex> lock(g_counter.mutex);
         g_counter.done.wait_for(lock, std::chrono::seconds(10), [] { return g_counter.closed; });
         lock.unlock();
-        Destroy_HP_TcpPackClient(client_);
-        Destroy_HP_TcpPackClientListener(listener_);
+        HP(Destroy_HP_TcpPackClient)(client_);
+        HP(Destroy_HP_TcpPackClientListener)(listener_);
     }
     // Connects to a fresh listener and returns the accepted peer.
     sockcompat::Socket Connect() {
@@ -132,7 +132,7 @@ class BenchClient {
             g_counter.closed = false;
             g_counter.received = 0;
         }
-        if (!HP_Client_StartWithBindAddressAndLocalPort(client_, "127.0.0.1", port, FALSE, "0.0.0.0", 0))
+        if (!HP(HP_Client_StartWithBindAddressAndLocalPort)(client_, "127.0.0.1", port, FALSE, "0.0.0.0", 0))
             return sockcompat::Socket();
         sockcompat::Socket peer = sockcompat::Accept(listener.get());
         sockcompat::SetNoDelay(peer.get());
@@ -152,7 +152,8 @@ Result ClientSend(const std::string& body, size_t count) {
     auto start = Clock::now();
     std::thread reader([&] { ReadPackets(peer.get(), count); });
     auto* data = reinterpret_cast<const uint8_t*>(body.data());
-    for (size_t i = 0; i < count; ++i) HP_Client_Send(bench.client(), data, static_cast<int>(body.size()));
+    for (size_t i = 0; i < count; ++i)
+        HP(HP_Client_Send)(bench.client(), data, static_cast<int>(body.size()));
     reader.join();
     return {std::chrono::duration<double>(Clock::now() - start).count(), count, count * body.size()};
 }

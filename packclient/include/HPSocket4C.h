@@ -13,7 +13,7 @@
  *
  * Connections: a synchronous start returns TRUE once connected (the connect gives up after
  * about 2 s) and FALSE when it fails or the client is not stopped; a failed synchronous start
- * makes no callback. An asynchronous start returns TRUE at once and reports a failed connect
+ * makes no OnClose (only OnPrepareConnect may have run). An asynchronous start returns TRUE at once and reports a failed connect
  * with OnClose(SO_CONNECT). Every established connection ends with exactly one OnClose: peer
  * closed or reset (SO_RECEIVE), bad framing or a refused OnReceive (SO_RECEIVE, SE_DATA_PROC),
  * HP_Client_Stop (SO_CLOSE, 0). The client is stopped again before its OnClose runs, so a
