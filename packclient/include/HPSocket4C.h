@@ -4,9 +4,25 @@
  * undecorated names). Natively the same functions come from a static library over POSIX
  * sockets. Text arguments are narrow code-page-936 strings.
  *
- * Threads: one worker thread per started client receives and makes every callback. No library
- * lock is held while a callback runs. HP_Client_Send may be called from any thread at once;
- * packets never interleave on the wire.
+ * Threads: one worker thread per started client connects, receives and makes the callbacks
+ * OnPrepareConnect, OnConnect, OnHandShake (right after OnConnect: there is no SSL), OnReceive
+ * and OnClose; OnSend runs on the thread that called a send, once its packet is written. No
+ * library lock is held while a callback runs, and OnReceive returns before the next packet is
+ * delivered. HP_Client_Send may be called from any thread at once; packets never interleave on
+ * the wire. A send is written before it returns, so nothing is ever pending.
+ *
+ * Connections: a synchronous start returns TRUE once connected (the connect gives up after
+ * about 2 s) and FALSE when it fails or the client is not stopped; a failed synchronous start
+ * makes no OnClose (only OnPrepareConnect may have run). An asynchronous start returns TRUE at once and reports a failed connect
+ * with OnClose(SO_CONNECT). Every established connection ends with exactly one OnClose: peer
+ * closed or reset (SO_RECEIVE), bad framing or a refused OnReceive (SO_RECEIVE, SE_DATA_PROC),
+ * HP_Client_Stop (SO_CLOSE, 0). The client is stopped again before its OnClose runs, so a
+ * start made from OnClose, or right after it, works. HP_Client_Stop never waits for the worker.
+ * Destroying a client stops it; its worker finishes on its own and keeps what it needs alive.
+ *
+ * Framing: header (flag << 22) | length, little-endian, then the body. A received header with
+ * another flag, or a length over the maximum, closes the connection. Settings apply to later
+ * connections.
  */
 #ifndef HPSOCKET4C_H
 #define HPSOCKET4C_H
@@ -31,6 +47,13 @@ extern "C" {
 #endif
 
 typedef int HP_BOOL;
+/* Windows headers define these; POSIX builds need them for HP_BOOL results. */
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 typedef uint16_t HP_USHORT;
 typedef uint32_t HP_DWORD;
 typedef uintptr_t HP_CONNID;
@@ -121,8 +144,11 @@ HP_EXPORT HP_BOOL HP_API HP_Client_StartWithBindAddressAndLocalPort(HP_Client pC
                                                                     HP_USHORT usLocalPort);
 HP_EXPORT HP_BOOL HP_API HP_Client_Stop(HP_Client pClient);
 HP_EXPORT HP_BOOL HP_API HP_Client_Send(HP_Client pClient, const uint8_t* pBuffer, int iLength);
+/* One packet of iLength bytes from pBuffer + iOffset. */
 HP_EXPORT HP_BOOL HP_API HP_Client_SendPart(HP_Client pClient, const uint8_t* pBuffer, int iLength, int iOffset);
+/* The buffers, in order, as the body of one packet. */
 HP_EXPORT HP_BOOL HP_API HP_Client_SendPackets(HP_Client pClient, const HP_Buffer pBuffers[], int iCount);
+/* While paused the worker reads nothing (the peer's sends back up in TCP); a stop still ends it. */
 HP_EXPORT HP_BOOL HP_API HP_Client_PauseReceive(HP_Client pClient, HP_BOOL bPause);
 HP_EXPORT HP_BOOL HP_API HP_Client_IsPauseReceive(HP_Client pClient, HP_BOOL* pbPaused);
 HP_EXPORT HP_BOOL HP_API HP_Client_IsConnected(HP_Client pClient);
@@ -148,7 +174,10 @@ HP_EXPORT void HP_API HP_Client_SetFreeBufferPoolHold(HP_Client pClient, HP_DWOR
 HP_EXPORT HP_DWORD HP_API HP_Client_GetFreeBufferPoolSize(HP_Client pClient);
 HP_EXPORT HP_DWORD HP_API HP_Client_GetFreeBufferPoolHold(HP_Client pClient);
 
-/* TCP client settings. */
+/* TCP client settings. SendSmallFile sends head, the file's bytes and tail as one packet (FALSE
+ * when the file cannot be read or the whole is over the maximum body size). Keep-alive is on
+ * with a time of 60,000 ms and an interval of 20,000 ms unless the time is set to 0; a socket
+ * buffer size of 0 keeps the system's. */
 HP_EXPORT HP_BOOL HP_API HP_TcpClient_SendSmallFile(HP_Client pClient, const char* lpszFileName,
                                                     const HP_Buffer* pHead, const HP_Buffer* pTail);
 HP_EXPORT void HP_API HP_TcpClient_SetSocketBufferSize(HP_TcpClient pClient, HP_DWORD dwSocketBufferSize);
@@ -158,7 +187,8 @@ HP_EXPORT HP_DWORD HP_API HP_TcpClient_GetSocketBufferSize(HP_TcpClient pClient)
 HP_EXPORT HP_DWORD HP_API HP_TcpClient_GetKeepAliveTime(HP_TcpClient pClient);
 HP_EXPORT HP_DWORD HP_API HP_TcpClient_GetKeepAliveInterval(HP_TcpClient pClient);
 
-/* Pack framing settings: header (flag << 22) | length, little-endian. */
+/* Pack framing settings. The maximum is held at 0x3FFFFF and the flag at 0x3FF, the widths of
+ * the header's fields; defaults 0x3FFFFF and 0. A send over the maximum is refused. */
 HP_EXPORT void HP_API HP_TcpPackClient_SetMaxPackSize(HP_TcpPackClient pClient, HP_DWORD dwMaxPackSize);
 HP_EXPORT void HP_API HP_TcpPackClient_SetPackHeaderFlag(HP_TcpPackClient pClient, HP_USHORT usPackHeaderFlag);
 HP_EXPORT HP_DWORD HP_API HP_TcpPackClient_GetMaxPackSize(HP_TcpPackClient pClient);

@@ -12,10 +12,7 @@
 #include "node_harness.h"
 #include "sys/text.h"
 
-// <sys/wait.h> resolves to the project's src/sys/wait.h once src/ is an include folder; glibc's
-// <cstdlib> brings the W* macros and WNOHANG, the prototype is declared here.
-#include <cstdlib>
-extern "C" pid_t waitpid(pid_t pid, int* status, int options);
+#include <sys/wait.h>
 
 using namespace nodetest;
 

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "sys/wait.h"
+#include "sys/delay.h"
 
 namespace sys {
 

@@ -1,4 +1,4 @@
-#include "sys/wait.h"
+#include "sys/delay.h"
 
 #include <gtest/gtest.h>
 

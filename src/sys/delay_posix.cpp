@@ -2,7 +2,7 @@
 #include <chrono>
 #include <thread>
 
-#include "sys/wait.h"
+#include "sys/delay.h"
 
 namespace sys {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "sys/wait.h"
+#include "sys/delay.h"
 
 namespace {
 

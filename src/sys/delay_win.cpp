@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "sys/native_calls.h"
-#include "sys/wait.h"
+#include "sys/delay.h"
 
 namespace sys {
 

@@ -1,0 +1,225 @@
+// The node link end to end: the process-wide client against a pack server on 127.0.0.1,
+// with a recording connect timer. Each test runs in a process of its own (one global client).
+#include "net/link.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/node_id.h"
+#include "net/requests.h"
+#include "pack_server.h"
+
+namespace {
+
+using testpeer::PackServer;
+
+class RecordingTimer : public net::ConnectTimer {
+  public:
+    void SetInterval(int ms) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        intervals_.push_back(ms);
+        changed_.notify_all();
+    }
+    std::vector<int> Intervals() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return intervals_;
+    }
+    bool WaitForCount(size_t n) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(testpeer::kWaitMs),
+                                 [&] { return intervals_.size() >= n; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int> intervals_;
+};
+
+class ReplyRecorder {
+  public:
+    void Add(const uint8_t* data, size_t length) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        replies_.emplace_back(reinterpret_cast<const char*>(data), length);
+        changed_.notify_all();
+    }
+    bool WaitForCount(size_t n) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(testpeer::kWaitMs),
+                                 [&] { return replies_.size() >= n; });
+    }
+    std::vector<std::string> Replies() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return replies_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> replies_;
+};
+
+class LinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        net::SetConnectTimer(&timer_);
+        net::SetReplySink([&r = replies_](const uint8_t* d, size_t n) { r.Add(d, n); });
+        net::SetUpPackClient();
+    }
+    void TearDown() override {
+        // Every connection's OnClose (one timer interval each) must be over before the timer
+        // and the recorder go away.
+        net::Client().Stop(net::ClientHandle());
+        EXPECT_TRUE(timer_.WaitForCount(1 + static_cast<size_t>(connections_)));
+        net::SetReplySink(nullptr);
+        net::SetConnectTimer(nullptr);
+    }
+
+    // Ends with a marker so that "nothing else was sent" needs no waiting.
+    std::vector<std::string> PacketsUpToMarker(PackServer& server, size_t already) {
+        net::SendToNode("marker");
+        std::vector<std::string> got;
+        for (size_t n = already + 1; server.WaitForPackets(n); ++n) {
+            got = server.Packets();
+            if (got.back() == "marker") break;
+        }
+        got.erase(got.begin(), got.begin() + static_cast<long>(std::min(already, got.size())));
+        if (!got.empty() && got.back() == "marker") got.pop_back();
+        return got;
+    }
+
+    bool Connect() {
+        bool connected = net::ConnectToNode();
+        if (connected) ++connections_;
+        return connected;
+    }
+
+    RecordingTimer& timer_ = testpeer::KeptForever<RecordingTimer>();
+    ReplyRecorder& replies_ = testpeer::KeptForever<ReplyRecorder>();
+    int connections_ = 0;
+};
+
+TEST_F(LinkTest, SetUpAppliesTheSettingsAndArmsTheTimer) {
+    net::PackClient& c = net::Client();
+    net::PackClient::Handle h = net::ClientHandle();
+    ASSERT_NE(h, nullptr);
+    ASSERT_NE(h, net::PackClient::kNoClient);
+    EXPECT_NE(c.listener(), nullptr);
+    EXPECT_EQ(c.GetFreeBufferPoolSize(h), 10u);
+    EXPECT_EQ(c.GetFreeBufferPoolHold(h), 30u);
+    EXPECT_EQ(c.GetMaxPackSize(h), 4194303u);
+    EXPECT_EQ(c.GetPackHeaderFlag(h), 1023);
+    EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
+}
+
+TEST_F(LinkTest, HelloOnlyAfterASuccessfulStartAndNeverTwice) {
+    uint16_t port = 0;
+    { sockcompat::Socket probe = sockcompat::ListenLoopback(&port); }
+    net::SetConnectionTarget("127.0.0.1", port);
+    EXPECT_FALSE(Connect());  // nobody listens: nothing happens, the timer keeps its 1000 ms
+    EXPECT_FALSE(net::Client().HasStarted(net::ClientHandle()));
+    EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
+
+    PackServer server(port);
+    ASSERT_TRUE(server.listening());
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(server.WaitForPackets(1));
+    EXPECT_EQ(server.Packets()[0], std::string("\x26\x31\x28\xA3\xA6\x29"));
+    EXPECT_FALSE(Connect());  // still started: no second hello
+    EXPECT_TRUE(PacketsUpToMarker(server, 1).empty());
+    EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
+
+    // OnConnect read the local address through the wrapper; it is there to read.
+    std::string address;
+    int length = 0;
+    uint16_t localPort = 0;
+    EXPECT_TRUE(net::Client().GetLocalAddress(net::ClientHandle(), address, length, localPort));
+    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_NE(localPort, 0);
+}
+
+TEST_F(LinkTest, RepliesReachTheSinkWholeAndDisconnectsReArmTheTimer) {
+    PackServer server;
+    net::SetConnectionTarget("127.0.0.1", server.port());
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(server.WaitForPackets(1));
+    std::string big(100000, 'q');
+    ASSERT_TRUE(server.Send("&1(＆)N1"));
+    ASSERT_TRUE(server.Send(big));
+    ASSERT_TRUE(server.Send(""));
+    ASSERT_TRUE(replies_.WaitForCount(3));
+    EXPECT_EQ(replies_.Replies(), (std::vector<std::string>{"&1(＆)N1", big, ""}));
+
+    server.DropConnection();
+    ASSERT_TRUE(timer_.WaitForCount(2));
+    int delay = timer_.Intervals()[1];
+    EXPECT_TRUE(delay == 1000 || delay == 2000 || delay == 3000 || delay == 4000 || delay == 5000) << delay;
+
+    // The next tick reconnects, hello included.
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(server.WaitForPackets(2));
+    EXPECT_EQ(server.Packets()[1], "&1(＆)");
+}
+
+TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
+    PackServer server;
+    net::SetConnectionTarget("127.0.0.1", server.port());
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(server.WaitForPackets(1));
+    net::SetNodeId("N1");
+    int machineIdCalls = 0;
+    net::MachineIdSource machineId = [&] {
+        ++machineIdCalls;
+        return std::string("MID");
+    };
+    std::vector<std::string> paths = {"a/1.jpg", "a/2.jpg"};
+
+    net::SendToNode("");
+    net::SendRegisterNode();
+    net::SendNodeListRequest();
+    net::SendPagingRequest("K风景", 12);
+    net::SendTabChangeRequest("4K汽车", 3);
+    net::SendFirstPageRequest("K最新");
+    EXPECT_TRUE(net::SendDetailRequest("K风景", paths, 1));
+    EXPECT_FALSE(net::SendDetailRequest("K风景", paths, 2));
+    EXPECT_FALSE(net::SendDetailRequest("K风景", paths, -1));
+    EXPECT_FALSE(net::SendListDownloadRequest("K风景", 65537, 0, paths, machineId));
+    EXPECT_FALSE(net::SendListDownloadRequest("K风景", net::kItemButtonPressed, 5, paths, machineId));
+    EXPECT_EQ(machineIdCalls, 0);
+    EXPECT_TRUE(net::SendListDownloadRequest("K风景", net::kItemButtonPressed, 0, paths, machineId));
+    net::SendDetailDownloadRequest("4K动漫", "d/9.jpg", machineId);
+    net::SendChangeWallpaperRequest("1", machineId);
+    net::SendKeepAlive();
+    EXPECT_EQ(machineIdCalls, 3);
+
+    EXPECT_EQ(PacketsUpToMarker(server, 1), (std::vector<std::string>{
+                                                "",
+                                                "&3(＆)N1(＆)",
+                                                "&2",
+                                                "&获取(＆)K风景(＆)下载最多(＆)12(＆)(＆)N1(＆)",
+                                                "&获取(＆)4K汽车(＆)下载最多(＆)1(＆)3(＆)N1",
+                                                "&获取(＆)K最新(＆)下载最多(＆)1(＆)(＆)N1(＆)",
+                                                "&详细(＆)K风景(＆)a/2.jpg",
+                                                "&下载(＆)K风景(＆)a/1.jpg(＆)MID(＆)(＆)N1",
+                                                "&下载(＆)4K动漫(＆)d/9.jpg(＆)MID(＆)(＆)N1",
+                                                "&更换(＆)1(＆)MID(＆)",
+                                                "&4",
+                                            }));
+    net::SetNodeId("");
+}
+
+TEST_F(LinkTest, SendingWhileDisconnectedIsSilentlyLost) {
+    net::SendToNode("lost");
+    net::SendKeepAlive();
+    EXPECT_FALSE(net::Client().IsConnected(net::ClientHandle()));
+    // Methods on a handle that was never made report failure instead of crashing.
+    EXPECT_FALSE(net::Client().Send(net::PackClient::kNoClient, std::string("x")));
+    EXPECT_EQ(net::Client().Start(nullptr, "127.0.0.1", 1, false), 0);
+}
+
+}  // namespace
