@@ -5,6 +5,7 @@
 #include <objbase.h>
 // clang-format on
 
+#include "app/packet_link.h"
 #include "app/startup.h"
 #include "sys/paths.h"
 #include "ui/win32_engine.h"
@@ -16,6 +17,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The shell's folder dialog needs COM on this thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     static ui::Win32Engine engine;
+    // Each subsystem puts its handlers in the registry before the main window exists.
+    app::InstallPacketLink();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
 }

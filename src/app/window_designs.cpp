@@ -140,7 +140,8 @@ WindowDesign Settings() {
 }
 
 WindowDesign Rotation() {
-    WindowDesign w{"RotationWindow", "渺岚壁纸_自动更换", 429, 193, true, false, {}};
+    // Modal: the modal run shows it once the other windows wait.
+    WindowDesign w{"RotationWindow", "渺岚壁纸_自动更换", 429, 193, false, false, {}};
     auto& c = w.controls;
     c.push_back(C("标签EX1", Kind::Label, {16, 16, 144, 24}, "更换壁纸设置"));
     c.push_back(C("destroy", Kind::Button, {400, 8, 24, 24}, "", "btn_close"));

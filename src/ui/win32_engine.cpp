@@ -823,14 +823,14 @@ void Win32Engine::RunModal(WindowId window) {
         State& s = *state_;
         Win* w = s.FindWin(window);
         if (!w) return;
-        ::ShowWindow(w->hwnd, SW_SHOW);
-        // The other windows wait while this one is open.
+        // The other windows wait while this one is open, from the moment it shows.
         std::vector<WindowId> disabled;
         for (auto& [id, other] : s.windows)
             if (id != window && IsWindowEnabled(other->hwnd)) {
                 EnableWindow(other->hwnd, FALSE);
                 disabled.push_back(id);
             }
+        ::ShowWindow(w->hwnd, SW_SHOW);
         SetForegroundWindow(w->hwnd);
         MSG msg;
         bool quit = false;

@@ -342,6 +342,7 @@ TEST_F(Shell, RotationWindowIsModalAndHasOneIdentity) {
     engine.SetModalHook([&](ui::WindowId w) {
         ++inside;
         EXPECT_TRUE(engine.Window(w)->modal);
+        EXPECT_TRUE(engine.IsWindowVisible(w));
         // Asking again while it is open only brings it forward.
         app::OpenRotationWindow();
         EXPECT_EQ(engine.Window(w)->frontCalls, 1);
