@@ -6,6 +6,7 @@
 # The pictures land in build/screenshots/<scale>/; the script fails when a window is missing.
 #   scripts/screenshots.sh            both scales
 #   scripts/screenshots.sh 100        one scale
+# Wine's background processes may hold a pipe open: send the output to a file, not a pipe.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -42,12 +43,15 @@ window_id() { timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | he
 
 shoot() { # title, file
   local id
-  id=$(window_id "$1")
+  id=$(window_id "$1" || true)
+  [ -n "$id" ] || { echo "screenshots: no window titled $1"; exit 1; }
   xdotool windowraise "$id"
   sleep 0.5  # let the window finish its first paint
   xwd -id "$id" -silent | convert xwd:- "$2"
   echo "screenshots: $2 ($(identify -format '%wx%h' "$2"))"
 }
+
+step() { "$WINE" "$driver" "$1" </dev/null >/dev/null || { echo "screenshots: step $1 failed"; exit 1; }; }
 
 for scale in $scales; do
   # Each scale runs in its own prefix, made from the test prefix, so the tests stay at 96 dpi.
@@ -67,17 +71,17 @@ for scale in $scales; do
   mkdir -p "$out/$scale" "$out/samples"
   timeout 120 "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
   app_pid=$!
-  "$WINE" "$driver" main </dev/null >/dev/null
+  step main
   shoot "渺岚壁纸" "$out/$scale/main.png"
-  "$WINE" "$driver" settings </dev/null >/dev/null
+  step settings
   shoot "渺岚壁纸_设置" "$out/$scale/settings.png"
-  "$WINE" "$driver" rotation </dev/null >/dev/null
+  step rotation
   shoot "渺岚壁纸_自动更换" "$out/$scale/rotation.png"
-  "$WINE" "$driver" close-rotation </dev/null >/dev/null
-  "$WINE" "$driver" close-settings </dev/null >/dev/null
-  "$WINE" "$driver" exit </dev/null >/dev/null
+  step close-rotation
+  step close-settings
+  step exit
   shoot "渺岚壁纸_退出" "$out/$scale/exit.png"
-  "$WINE" "$driver" quit </dev/null >/dev/null
+  step quit
   wait "$app_pid" || true
   app_pid=""
 
