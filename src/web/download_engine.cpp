@@ -284,35 +284,12 @@ void DownloadTransfer::Run(std::shared_ptr<DownloadTransfer> self) {
 
 bool DownloadTransfer::TakeSegment(DownloadConnection& c, bool maySplit) {
     std::lock_guard lock(segmentMutex_);
-    for (size_t i = 0; i < segments_.size(); ++i) {
-        DownloadSegment& s = segments_[i];
-        if (!s.assigned && !s.complete()) {
-            s.assigned = true;
-            s.owner = std::this_thread::get_id();
-            s.connection = c.id;
-            c.segment = static_cast<int>(i);
-            return true;
-        }
-    }
-    if (!maySplit) return false;
-    int best = -1;
-    int64_t bestLeft = 0;
-    for (size_t i = 0; i < segments_.size(); ++i) {
-        int64_t left = segments_[i].length - segments_[i].done;
-        if (left > bestLeft) best = static_cast<int>(i), bestLeft = left;
-    }
-    if (best < 0 || bestLeft < 2 * kBlockSize) return false;
-    DownloadSegment& old = segments_[best];
-    int64_t keep = (bestLeft + 1) / 2;
-    DownloadSegment split;
-    split.assigned = true;
-    split.owner = std::this_thread::get_id();
-    split.connection = c.id;
-    split.start = old.start + old.done + keep;
-    split.length = bestLeft - keep;
-    old.length = old.done + keep;
-    segments_.push_back(split);
-    c.segment = static_cast<int>(segments_.size() - 1);
+    int i = ChooseSegment(segments_, maySplit);
+    if (i < 0) return false;
+    segments_[i].assigned = true;
+    segments_[i].owner = std::this_thread::get_id();
+    segments_[i].connection = c.id;
+    c.segment = i;
     return true;
 }
 
@@ -364,20 +341,15 @@ bool DownloadTransfer::PrepareOutput(DownloadConnection& c, int64_t total, bool 
             Log(c.id, 0, FormatText("发现同名文件, 系统自动更名为%s", path.c_str()));
         }
     }
-    int count = total < kBlockSize || !severalConnections ? 1 : settings_.connections;
+    int count = 1;
     {
         std::lock_guard lock(segmentMutex_);
         if (!file_.Create(path, total)) {
             Log(c.id, 3, "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在");
             return false;
         }
-        int64_t each = total / count;
-        for (int i = 0; i < count; ++i) {
-            DownloadSegment s;
-            s.start = each * i;
-            s.length = i == count - 1 ? total - s.start : each;
-            segments_.push_back(s);
-        }
+        segments_ = InitialSegments(total, settings_.connections, severalConnections);
+        count = static_cast<int>(segments_.size());
         segments_[0].assigned = true;
         segments_[0].owner = std::this_thread::get_id();
         segments_[0].connection = c.id;

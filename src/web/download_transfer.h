@@ -13,21 +13,13 @@
 #include <vector>
 
 #include "web/download_engine.h"
+#include "web/download_segments.h"
 #include "web/download_url.h"
 #include "web/mapped_file.h"
 #include "web/socket_compat.h"
 
 namespace web {
 
-struct DownloadSegment {
-    bool assigned = false;
-    std::thread::id owner;
-    int64_t start = 0;
-    int64_t length = 0;
-    int64_t done = 0;
-    int connection = 0;
-    bool complete() const { return done >= length; }
-};
 
 // One connection thread and the sockets it has open (so a stop can wake it).
 struct DownloadConnection {
