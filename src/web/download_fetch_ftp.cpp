@@ -74,16 +74,20 @@ static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp
         return onRefused;
     }
     t.Log(c.id, 0, "登录成功");
-    if (c.first) {
+    auto testRestart = [&]() -> bool {
         code = ftp.Command("REST 100");
-        if (code == 0) return Attempt::kRetry;
+        if (code == 0) return false;
         t.ftpResumable_ = code == 350;
-        t.Log(c.id, 0, t.ftpResumable_ ? "站点支持断点续传" : "站点不支持断点续传");
-        if (ftp.Command("REST 0") == 0) return Attempt::kRetry;
-    }
+        return ftp.Command("REST 0") != 0;
+    };
+    if (c.first && !testRestart()) return Attempt::kRetry;
     code = ftp.Command("TYPE I");
     if (code == 0) return Attempt::kRetry;
-    if (code != 200 && ftp.Command("TYPE A") == 0) return Attempt::kRetry;
+    bool image = code == 200;
+    if (!image && ftp.Command("TYPE A") == 0) return Attempt::kRetry;
+    // Some servers refuse restarts until image mode is set: ask once more in that mode.
+    if (c.first && !t.ftpResumable_ && image && !testRestart()) return Attempt::kRetry;
+    if (c.first) t.Log(c.id, 0, t.ftpResumable_ ? "站点支持断点续传" : "站点不支持断点续传");
     return Attempt::kComplete;
 }
 
