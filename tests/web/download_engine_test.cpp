@@ -373,7 +373,11 @@ TEST(DownloadEngine, ProxyFormSendsTheFullUrl) {
               "GET http://images.example:8080/via/proxy.bin HTTP/1.1\r\nHost: images.example\r\n"
               "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
               "Proxy-Connection: Keep-Alive\r\n\r\n");
-    EXPECT_NE(requests[1].find("\r\nRange: bytes=10000-\r\nProxy-Connection: Keep-Alive\r\n"), std::string::npos);
+    // Later segments keep their range line through the proxy; their order on the wire varies.
+    int ranged = 0;
+    for (const std::string& q : requests)
+        ranged += q.find("\r\nRange: bytes=40000-\r\nProxy-Connection: Keep-Alive\r\n") != std::string::npos;
+    EXPECT_EQ(ranged, 1);
 }
 
 TEST(DownloadEngine, ReadBudgetStillGivesTheWholeFile) {
