@@ -17,7 +17,8 @@ std::string FormatText(const char* format, ...) {
     int n = std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
     if (n < 0) return {};
-    return std::string(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
+    return std::string(buffer,
+                       static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
 }
 
 // ---------------------------------------------------------------- slot
@@ -136,8 +137,13 @@ void DownloadConnection::Wake() {
 
 static int OrDefault(int value, int fallback) { return value > 0 ? value : fallback; }
 
-DownloadTransfer::DownloadTransfer(DownloadSlot* slot, const DownloadSettings& settings, const DownloadUrl& url)
-    : slot_(slot), settings_(settings), url_(url), currentUrl_(settings.url), currentParsed_(url),
+DownloadTransfer::DownloadTransfer(DownloadSlot* slot, const DownloadSettings& settings,
+                                   const DownloadUrl& url)
+    : slot_(slot),
+      settings_(settings),
+      url_(url),
+      currentUrl_(settings.url),
+      currentParsed_(url),
       target_(settings.localFile) {
     settings_.flags |= kDownloadFlag;
     settings_.connections = OrDefault(settings_.connections, 1);
@@ -326,7 +332,8 @@ bool DownloadTransfer::PrepareOutput(DownloadConnection& c, int64_t total, bool 
             size_t cut = dot > slash && dot > 0 ? static_cast<size_t>(dot - 1) : path.size();
             std::string chosen;
             for (int n = 1; n <= kSameNameAttempts; ++n) {
-                std::string candidate = path.substr(0, cut) + "(" + std::to_string(n) + ")" + path.substr(cut);
+                std::string candidate =
+                    path.substr(0, cut) + "(" + std::to_string(n) + ")" + path.substr(cut);
                 if (!PathExists(candidate)) {
                     chosen = candidate;
                     break;
@@ -391,7 +398,8 @@ Attempt DownloadTransfer::ReceiveBody(DownloadConnection& c, net::Socket& from, 
         char* target = file_.Data() + offset;
         bool intoBuffer = skip > 0;
         if (pendingLength > 0) {
-            n = static_cast<long>(pendingLength < static_cast<size_t>(want) ? pendingLength : static_cast<size_t>(want));
+            n = static_cast<long>(pendingLength < static_cast<size_t>(want) ? pendingLength
+                                                                            : static_cast<size_t>(want));
             if (skip > 0 && n > skip) n = static_cast<long>(skip);
             if (!intoBuffer) std::memcpy(target, pending, static_cast<size_t>(n));
             pending += n;

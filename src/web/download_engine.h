@@ -43,32 +43,32 @@ using DownloadLogCallback = std::function<void(int, const std::string&, int, Dow
 // The settings record, members in the order of their numbers. Zero or negative time-outs and
 // sizes take the values in brackets.
 struct DownloadSettings {
-    uint32_t flags = 0;              // 1: the start always adds kDownloadFlag
-    std::string url;                 // 2
-    std::string localFile;           // 3
-    std::string ftpUser;             // 4: empty means "anonymous"
-    std::string ftpPassword;         // 5: empty means an e-mail-form anonymous password
-    int connections = 0;             // 6 [1]
-    int64_t readBudget = 0;          // 7: when non-zero, split over the active connections
-    int connectTimeoutMs = 0;        // 8 [5000]
-    int sendTimeoutMs = 0;           // 9 [5001]
-    int receiveTimeoutMs = 0;        // 10 [10000]
-    int graceMs = 0;                 // 11 [1000]
-    int readSize = 0;                // 12 [10240], at most kBlockSize
-    int64_t option13 = 0;            // 13: not used
-    DownloadLogCallback log;         // 14
-    DownloadEventCallback event;     // 15
-    int64_t option16 = 0;            // 16: not used
-    int64_t option17 = 0;            // 17: not used
-    std::string fileTypes;           // 18: kept, not used
-    std::string proxy;               // 19: HTTP proxy, host or host:port (80)
-    std::string referer;             // 20: empty means the URL cut before its last "/"
+    uint32_t flags = 0;           // 1: the start always adds kDownloadFlag
+    std::string url;              // 2
+    std::string localFile;        // 3
+    std::string ftpUser;          // 4: empty means "anonymous"
+    std::string ftpPassword;      // 5: empty means an e-mail-form anonymous password
+    int connections = 0;          // 6 [1]
+    int64_t readBudget = 0;       // 7: when non-zero, split over the active connections
+    int connectTimeoutMs = 0;     // 8 [5000]
+    int sendTimeoutMs = 0;        // 9 [5001]
+    int receiveTimeoutMs = 0;     // 10 [10000]
+    int graceMs = 0;              // 11 [1000]
+    int readSize = 0;             // 12 [10240], at most kBlockSize
+    int64_t option13 = 0;         // 13: not used
+    DownloadLogCallback log;      // 14
+    DownloadEventCallback event;  // 15
+    int64_t option16 = 0;         // 16: not used
+    int64_t option17 = 0;         // 17: not used
+    std::string fileTypes;        // 18: kept, not used
+    std::string proxy;            // 19: HTTP proxy, host or host:port (80)
+    std::string referer;          // 20: empty means the URL cut before its last "/"
 };
 
 // The slot variable of one transfer at a time. Non-empty from a successful start until the
 // transfer has delivered event 4 and released itself. Safe from any thread.
 class DownloadSlot {
-public:
+  public:
     DownloadSlot() = default;
     // Stops a running transfer and waits for it to release the slot.
     ~DownloadSlot();
@@ -85,7 +85,7 @@ public:
     // Waits until the slot is idle; false when it is still busy after timeoutMs.
     bool WaitIdle(int timeoutMs);
 
-private:
+  private:
     friend bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings);
     friend class DownloadTransfer;
     void Release();

@@ -10,7 +10,7 @@ static constexpr const char* kAnonymousPassword = "miaolan@wallpaper.local";
 namespace {
 
 class FtpControl {
-public:
+  public:
     FtpControl(DownloadTransfer& t, DownloadConnection& c) : t_(t), c_(c) {}
 
     bool Read(FtpReplyReader::Reply* reply) {
@@ -27,7 +27,8 @@ public:
     }
 
     // A reply code, or 0 when the exchange failed.
-    int Command(const std::string& command, FtpReplyReader::Reply* reply = nullptr, const char* shown = nullptr) {
+    int Command(const std::string& command, FtpReplyReader::Reply* reply = nullptr,
+                const char* shown = nullptr) {
         t_.Log(c_.id, 1, shown ? shown : command);
         if (!c_.control.SendAll(command + "\r\n")) return 0;
         FtpReplyReader::Reply local;
@@ -35,7 +36,7 @@ public:
         return Read(&r) ? r.code : 0;
     }
 
-private:
+  private:
     DownloadTransfer& t_;
     DownloadConnection& c_;
     FtpReplyReader reader_;

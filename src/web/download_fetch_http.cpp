@@ -8,8 +8,8 @@ namespace web {
 // Redirect chains longer than this are treated as a loop.
 static constexpr int kRedirectLimit = 16;
 
-bool DownloadTransfer::ConnectHost(DownloadConnection& c, net::Socket& into, const std::string& host, int port,
-                                   bool proxy) {
+bool DownloadTransfer::ConnectHost(DownloadConnection& c, net::Socket& into, const std::string& host,
+                                   int port, bool proxy) {
     Log(c.id, 0, FormatText(proxy ? "正在代理服务器解析域名 [%s]" : "正在解析域名 [%s]", host.c_str()));
     uint32_t address = 0;
     if (!net::ResolveIPv4(host, &address)) {
@@ -101,7 +101,8 @@ static Attempt Exchange(DownloadTransfer& t, DownloadConnection& c, const std::s
         case HeadResult::kTooLong:
             t.Log(c.id, 3, "HTTP返回头部信息过长");
             return onTooLong;
-        case HeadResult::kOk: break;
+        case HeadResult::kOk:
+            break;
     }
     t.Log(c.id, 2, reader.text());
     *head = ParseResponseHead(reader.text());
@@ -109,8 +110,8 @@ static Attempt Exchange(DownloadTransfer& t, DownloadConnection& c, const std::s
 }
 
 // Follows one 301/302: false (and a log) when there is no usable Location.
-static bool FollowRedirect(DownloadTransfer& t, DownloadConnection& c, const ResponseHead& head, int* redirects,
-                           std::string* url, DownloadUrl* parsed) {
+static bool FollowRedirect(DownloadTransfer& t, DownloadConnection& c, const ResponseHead& head,
+                           int* redirects, std::string* url, DownloadUrl* parsed) {
     if (!head.hasLocation) {
         t.Log(c.id, 3, "获得重定向信息错误");
         return false;
@@ -156,7 +157,9 @@ Attempt DownloadTransfer::FirstAttemptHttp(DownloadConnection& c) {
                 continue;
             case 400:
             case 403:
-            case 404: Log(c.id, 3, "出现错误"); return Attempt::kEndTransfer;
+            case 404:
+                Log(c.id, 3, "出现错误");
+                return Attempt::kEndTransfer;
             default:
                 Log(c.id, 3, FormatText("暂时不支持的返回, 返回号[%d]", head.status));
                 return Attempt::kEndTransfer;
@@ -180,7 +183,8 @@ Attempt DownloadTransfer::SegmentAttemptHttp(DownloadConnection& c) {
         int64_t skip = -1;
         if (head.status == 206) {
             // The data must start at or before the asked offset and belong to the same file.
-            if (head.rangeStart >= 0 && head.rangeStart <= offset && (head.rangeTotal < 0 || head.rangeTotal == total))
+            if (head.rangeStart >= 0 && head.rangeStart <= offset &&
+                (head.rangeTotal < 0 || head.rangeTotal == total))
                 skip = offset - head.rangeStart;
         } else if (head.status == 200) {
             // A server that ignores ranges sends the whole file again: skip to our offset.

@@ -13,7 +13,7 @@ namespace web {
 // Splits the control stream into replies. A reply is one line "ddd text" or a multi-line block
 // from "ddd-" to the line that starts "ddd ". Lines longer than the limit make the stream bad.
 class FtpReplyReader {
-public:
+  public:
     static constexpr size_t kLineLimit = 4096;
 
     struct Reply {
@@ -27,7 +27,7 @@ public:
     Reply Next();
     bool bad() const { return bad_; }
 
-private:
+  private:
     void TakeLine(std::string line);
     std::string partial_;
     int openCode_ = 0;  // code of an unfinished multi-line reply

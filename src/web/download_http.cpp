@@ -116,7 +116,8 @@ ResponseHead ParseResponseHead(std::string_view header) {
         break;
     }
     std::string value;
-    if (HeaderValue(header, {"Content-Length: ", "Content-length: "}, &value)) head.contentLength = ParseCount(value);
+    if (HeaderValue(header, {"Content-Length: ", "Content-length: "}, &value))
+        head.contentLength = ParseCount(value);
     if (HeaderValue(header, {"Content-Range: ", "Content-range: "}, &value)) {
         // "bytes <first>-<last>/<total>"
         std::string_view v = value;
@@ -137,14 +138,17 @@ ResponseHead ParseResponseHead(std::string_view header) {
 
 std::string ResolveLocation(std::string_view base, std::string_view location) {
     size_t prefix = 0;
-    if (DownloadSchemeOf(location, &prefix) != DownloadScheme::kNone || location.find("://") != std::string_view::npos)
+    if (DownloadSchemeOf(location, &prefix) != DownloadScheme::kNone ||
+        location.find("://") != std::string_view::npos)
         return std::string(location);
     size_t schemeEnd = base.find("://");
     size_t hostEnd = base.find('/', schemeEnd == std::string_view::npos ? 0 : schemeEnd + 3);
     if (hostEnd == std::string_view::npos) hostEnd = base.size();
-    if (!location.empty() && location.front() == '/') return std::string(base.substr(0, hostEnd)) + std::string(location);
+    if (!location.empty() && location.front() == '/')
+        return std::string(base.substr(0, hostEnd)) + std::string(location);
     size_t lastSlash = base.rfind('/');
-    if (lastSlash == std::string_view::npos || lastSlash < hostEnd) return std::string(base.substr(0, hostEnd)) + "/" + std::string(location);
+    if (lastSlash == std::string_view::npos || lastSlash < hostEnd)
+        return std::string(base.substr(0, hostEnd)) + "/" + std::string(location);
     return std::string(base.substr(0, lastSlash + 1)) + std::string(location);
 }
 

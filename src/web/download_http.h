@@ -14,7 +14,7 @@ inline constexpr const char* kDownloadUserAgent = "Mozilla/4.0 (compatible; MSIE
 inline constexpr size_t kHeaderLimit = 4097;
 
 struct DownloadRequest {
-    std::string url;      // the whole URL, for the proxy form and the default Referer
+    std::string url;  // the whole URL, for the proxy form and the default Referer
     DownloadUrl parsed;
     std::string referer;  // empty: the URL cut before its last "/"
     bool viaProxy = false;
@@ -28,7 +28,7 @@ std::string BuildDownloadRequest(const DownloadRequest& request);
 // the header is complete and Feed reports how many of the fed bytes belonged to it (the rest is
 // body). A header that grows past kHeaderLimit bytes without its end is too long.
 class ResponseHeaderReader {
-public:
+  public:
     enum class State { kNeedMore, kComplete, kTooLong };
 
     // Returns the state after these bytes; *consumed is the count taken into the header.
@@ -38,15 +38,15 @@ public:
     const std::string& text() const { return text_; }
     void Reset();
 
-private:
+  private:
     std::string text_;
     State state_ = State::kNeedMore;
 };
 
 struct ResponseHead {
-    int status = 0;             // 0 when the status line is not HTTP/1.0 or HTTP/1.1
+    int status = 0;  // 0 when the status line is not HTTP/1.0 or HTTP/1.1
     int64_t contentLength = -1;
-    int64_t rangeStart = -1;    // from Content-Range
+    int64_t rangeStart = -1;  // from Content-Range
     int64_t rangeTotal = -1;
     bool hasLocation = false;
     std::string location;

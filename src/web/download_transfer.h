@@ -20,7 +20,6 @@
 
 namespace web {
 
-
 // One connection thread and the sockets it has open (so a stop can wake it).
 struct DownloadConnection {
     int id = 0;
@@ -45,7 +44,7 @@ struct DownloadConnection {
 enum class Attempt { kComplete, kRetry, kGiveUp, kEndTransfer };
 
 class DownloadTransfer {
-public:
+  public:
     DownloadTransfer(DownloadSlot* slot, const DownloadSettings& settings, const DownloadUrl& url);
 
     // The transfer thread: the job loop, then event 4 and the slot's release.
@@ -90,8 +89,8 @@ public:
 
     DownloadSlot* slot_;
     DownloadSettings settings_;
-    DownloadUrl url_;           // as started
-    std::string currentUrl_;    // after redirects
+    DownloadUrl url_;         // as started
+    std::string currentUrl_;  // after redirects
     DownloadUrl currentParsed_;
     bool ftpResumable_ = false;
 

@@ -41,11 +41,16 @@ DownloadScheme DownloadSchemeOf(std::string_view url, size_t* prefixLength) {
 
 int DefaultPort(DownloadScheme scheme) {
     switch (scheme) {
-        case DownloadScheme::kHttp: return 80;
-        case DownloadScheme::kFtp: return 21;
-        case DownloadScheme::kMms: return 1755;
-        case DownloadScheme::kRtsp: return 554;
-        default: return 0;
+        case DownloadScheme::kHttp:
+            return 80;
+        case DownloadScheme::kFtp:
+            return 21;
+        case DownloadScheme::kMms:
+            return 1755;
+        case DownloadScheme::kRtsp:
+            return 554;
+        default:
+            return 0;
     }
 }
 

@@ -11,10 +11,10 @@ enum class DownloadScheme { kNone = 0, kHttp = 1, kFtp = 2, kMms = 3, kRtsp = 4 
 
 struct DownloadUrl {
     DownloadScheme scheme = DownloadScheme::kNone;
-    std::string host;       // without user information or port
+    std::string host;  // without user information or port
     int port = 0;
-    std::string path;       // from the first "/" after the host, to the end
-    std::string user;       // user information before "@", when the URL has one
+    std::string path;  // from the first "/" after the host, to the end
+    std::string user;  // user information before "@", when the URL has one
     std::string password;
 };
 

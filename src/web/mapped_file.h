@@ -13,7 +13,7 @@ bool PathExists(const std::string& path);
 int64_t ExistingFileSize(const std::string& path);
 
 class MappedFile {
-public:
+  public:
     MappedFile() = default;
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
@@ -34,7 +34,7 @@ public:
     // Unmaps the view and closes the file.
     void Close();
 
-private:
+  private:
     char* data_ = nullptr;
     int64_t size_ = 0;
     intptr_t file_ = -1;

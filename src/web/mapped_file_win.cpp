@@ -4,7 +4,9 @@
 
 namespace web {
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 int64_t ExistingFileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -17,8 +19,9 @@ MappedFile::~MappedFile() { Close(); }
 bool MappedFile::Create(const std::string& path, int64_t size) {
     Close();
     if (size < 0) return false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     file_ = reinterpret_cast<intptr_t>(file);
     LARGE_INTEGER end;

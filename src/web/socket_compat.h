@@ -18,7 +18,7 @@ std::string FormatIPv4(uint32_t address);
 
 // Owns one socket; closed by the destructor. Move-only.
 class Socket {
-public:
+  public:
     Socket() = default;
     ~Socket();
     Socket(Socket&& other) noexcept;
@@ -53,7 +53,7 @@ public:
     uint16_t LocalPort() const;
     uint32_t LocalAddress() const;
 
-private:
+  private:
     static constexpr intptr_t kInvalid = -1;
     explicit Socket(intptr_t handle) : handle_(handle) {}
     intptr_t handle_ = kInvalid;

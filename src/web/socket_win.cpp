@@ -143,8 +143,8 @@ void Socket::SetNoDelay() {
 }
 
 long Socket::Receive(void* buffer, size_t length) {
-    int n = ::recv(S(handle_), static_cast<char*>(buffer), static_cast<int>(length > 0x40000000 ? 0x40000000 : length),
-                   0);
+    int n = ::recv(S(handle_), static_cast<char*>(buffer),
+                   static_cast<int>(length > 0x40000000 ? 0x40000000 : length), 0);
     return n == SOCKET_ERROR ? -1 : n;
 }
 

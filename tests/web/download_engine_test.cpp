@@ -49,9 +49,11 @@ TEST(DownloadEngine, SmallFileUsesOneConnectionAndExactRequest) {
     std::string port = std::to_string(server.port());
     EXPECT_EQ(requests[0],
               "GET /img/pic.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
-              "Referer: http://127.0.0.1:" + port + "/img\r\n"
-              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
-              "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
+              "Referer: http://127.0.0.1:" +
+                  port +
+                  "/img\r\n"
+                  "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+                  "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
     ExpectWellFormed(r);
     ASSERT_EQ(r.Of(3).size(), 1u);
     EXPECT_EQ(r.Of(3)[0].value, 20479);
@@ -247,8 +249,8 @@ TEST(DownloadEngine, UnparsableUrlsAreRefusedAndCreateNothing) {
     TempDir dir;
     Recorder r;
     web::DownloadSlot slot;
-    for (const char* url : {"https://127.0.0.1/x.jpg", "HTTPS://127.0.0.1/x.jpg", "http://127.0.0.1", "gopher://h/x",
-                            "http:///x", "http://h:99999/x"}) {
+    for (const char* url : {"https://127.0.0.1/x.jpg", "HTTPS://127.0.0.1/x.jpg", "http://127.0.0.1",
+                            "gopher://h/x", "http:///x", "http://h:99999/x"}) {
         EXPECT_FALSE(web::StartDownload(slot, SlotSettings(url, dir.File("x.jpg"), r))) << url;
         EXPECT_FALSE(slot.Busy());
     }
@@ -269,7 +271,8 @@ TEST(DownloadEngine, BusySlotRefusesUntilEventFourHasBeenDelivered) {
     std::atomic<bool> busyInsideEnd{false};
     r.onEnd = [&](const Event&) {
         busyInsideEnd = slot.Busy();
-        startInsideEnd = web::StartDownload(slot, SlotSettings(server.Url("/slow"), dir.File("again"), r)) ? 1 : 0;
+        startInsideEnd =
+            web::StartDownload(slot, SlotSettings(server.Url("/slow"), dir.File("again"), r)) ? 1 : 0;
     };
     ASSERT_TRUE(web::StartDownload(slot, SlotSettings(server.Url("/slow"), dir.File("s1"), r)));
     EXPECT_TRUE(slot.Busy());

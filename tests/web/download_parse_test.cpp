@@ -63,7 +63,8 @@ TEST(DownloadRequest, DirectProxyRangeAndReferer) {
               "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
     r.referer = "http://ref.example/page";
     r.rangeStart = -1;
-    EXPECT_NE(BuildDownloadRequest(r).find("\r\nReferer: http://ref.example/page\r\nUser-Agent"), std::string::npos);
+    EXPECT_NE(BuildDownloadRequest(r).find("\r\nReferer: http://ref.example/page\r\nUser-Agent"),
+              std::string::npos);
     r.referer.clear();
     r.viaProxy = true;
     r.rangeStart = 0;
@@ -129,7 +130,8 @@ TEST(DownloadHeader, LimitIs4097Bytes) {
         for (size_t i = 0; i < h.size() && a == ResponseHeaderReader::State::kNeedMore; ++i)
             a = byOne.Feed(&h[i], 1, &consumed);
         auto b = whole.Feed(h.data(), h.size(), &consumed);
-        auto want = size <= 4097 ? ResponseHeaderReader::State::kComplete : ResponseHeaderReader::State::kTooLong;
+        auto want =
+            size <= 4097 ? ResponseHeaderReader::State::kComplete : ResponseHeaderReader::State::kTooLong;
         EXPECT_EQ(a, want) << size;
         EXPECT_EQ(b, want) << size;
     }
@@ -144,7 +146,9 @@ TEST(DownloadHeader, StatusAndSizeLines) {
     EXPECT_EQ(ParseResponseHead("HTTP/1.1 200 OK\r\nContent-length: 12\r\n\r\n").contentLength, 12);
     EXPECT_EQ(ParseResponseHead("HTTP/1.1 200 OK\r\ncontent-length: 12\r\n\r\n").contentLength, -1);
     EXPECT_EQ(ParseResponseHead("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n").contentLength, -1);
-    EXPECT_EQ(ParseResponseHead("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n").contentLength, -1);
+    EXPECT_EQ(
+        ParseResponseHead("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n").contentLength,
+        -1);
     EXPECT_EQ(ParseResponseHead("HTTP/1.1 200 OK\r\nX-Content-Length: 3\r\n\r\n").contentLength, -1);
     EXPECT_FALSE(ParseResponseHead("HTTP/1.1 302 x\r\nLocation: \r\n\r\n").hasLocation);
     EXPECT_EQ(ResolveLocation("http://h:1/a/b", "/c"), "http://h:1/c");

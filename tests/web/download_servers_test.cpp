@@ -24,7 +24,7 @@ namespace {
 
 // A child process, ended (TERM, then KILL) with the object.
 class Child {
-public:
+  public:
     // Starts argv; with readFirstLine, the child's first stdout line is returned by FirstLine.
     bool Start(const std::vector<std::string>& argv, bool readFirstLine) {
         int out[2];
@@ -63,7 +63,7 @@ public:
         waitpid(pid_, nullptr, 0);
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string first_;
 };
@@ -91,7 +91,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 class Nginx {
-public:
+  public:
     explicit Nginx(const TempDir& dir) : dir_(dir) {
         std::filesystem::create_directories(dir.path() / "www");
         std::filesystem::create_directories(dir.path() / "logs");
@@ -99,12 +99,17 @@ public:
         std::string d = dir.path().string();
         WriteFile(dir.File("nginx.conf"),
                   "daemon off; master_process off; worker_processes 1;\n"
-                  "error_log " + d + "/logs/error.log; pid " + d + "/nginx.pid;\n"
-                  "events { worker_connections 64; }\n"
-                  "http { access_log off; client_body_temp_path " + d + "/t1; proxy_temp_path " + d +
-                  "/t2; fastcgi_temp_path " + d + "/t3; uwsgi_temp_path " + d + "/t4; scgi_temp_path " + d +
-                  "/t5;\n server { listen 127.0.0.1:" + std::to_string(port_) + "; root " + d + "/www; } }\n");
-        ok_ = child_.Start({"/usr/sbin/nginx", "-c", dir.File("nginx.conf"), "-p", d}, false) && WaitForPort(port_);
+                  "error_log " +
+                      d + "/logs/error.log; pid " + d +
+                      "/nginx.pid;\n"
+                      "events { worker_connections 64; }\n"
+                      "http { access_log off; client_body_temp_path " +
+                      d + "/t1; proxy_temp_path " + d + "/t2; fastcgi_temp_path " + d +
+                      "/t3; uwsgi_temp_path " + d + "/t4; scgi_temp_path " + d +
+                      "/t5;\n server { listen 127.0.0.1:" + std::to_string(port_) + "; root " + d +
+                      "/www; } }\n");
+        ok_ = child_.Start({"/usr/sbin/nginx", "-c", dir.File("nginx.conf"), "-p", d}, false) &&
+              WaitForPort(port_);
     }
     bool ok() const { return ok_; }
     std::string Url(const std::string& name) const {
@@ -115,7 +120,7 @@ public:
         return Url(name);
     }
 
-private:
+  private:
     const TempDir& dir_;
     uint16_t port_ = 0;
     Child child_;
@@ -123,11 +128,12 @@ private:
 };
 
 class FtpServer {
-public:
+  public:
     FtpServer(const TempDir& dir, std::vector<std::string> options) {
         std::filesystem::create_directories(dir.path() / "ftp");
         root_ = (dir.path() / "ftp").string();
-        std::vector<std::string> argv{"/usr/bin/python3", MIAOLAN_SOURCE_DIR "/tests/web/ftp_server.py", root_};
+        std::vector<std::string> argv{"/usr/bin/python3", MIAOLAN_SOURCE_DIR "/tests/web/ftp_server.py",
+                                      root_};
         argv.insert(argv.end(), options.begin(), options.end());
         if (child_.Start(argv, true)) port_ = std::atoi(child_.FirstLine().c_str());
     }
@@ -137,7 +143,7 @@ public:
         return "ftp://" + user + "127.0.0.1:" + std::to_string(port_) + "/" + name;
     }
 
-private:
+  private:
     std::string root_;
     Child child_;
     int port_ = 0;

@@ -139,8 +139,8 @@ void TestHttpServer::Serve(std::shared_ptr<Socket> s) {
         }
         payload = body.substr(static_cast<size_t>(from));
         head = "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(payload.size()) +
-               "\r\nContent-Range: bytes " + std::to_string(from) + "-" + std::to_string(body.size() - 1) + "/" +
-               std::to_string(body.size()) + "\r\n";
+               "\r\nContent-Range: bytes " + std::to_string(from) + "-" + std::to_string(body.size() - 1) +
+               "/" + std::to_string(body.size()) + "\r\n";
     } else {
         payload = body;
         int64_t claimed = b.claimedLength >= 0 ? b.claimedLength : static_cast<int64_t>(body.size());

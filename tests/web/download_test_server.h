@@ -28,7 +28,7 @@ struct Behaviour {
 };
 
 class TestHttpServer {
-public:
+  public:
     TestHttpServer();
     ~TestHttpServer();
 
@@ -42,7 +42,7 @@ public:
 
     std::vector<std::string> Requests() const;
 
-private:
+  private:
     void AcceptLoop();
     void Serve(std::shared_ptr<web::net::Socket> s);
 

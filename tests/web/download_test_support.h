@@ -25,7 +25,7 @@ struct Event {
 
 // Collects events; an optional hook answers them (event 18).
 class Recorder {
-public:
+  public:
     std::function<int(const Event&, web::DownloadTransfer*)> answer;
     std::function<void(const Event&)> onEnd;
 
@@ -60,7 +60,7 @@ public:
         return target_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
     bool complete_ = false;
@@ -91,7 +91,7 @@ inline std::string RandomBytes(size_t n, unsigned seed) {
 
 // A fresh folder under the system temp folder, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir() {
         static std::atomic<int> counter{0};
         std::random_device rd;
@@ -106,7 +106,7 @@ public:
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     s.event = [&](int code, int connection, int64_t value, int64_t value2, web::DownloadTransfer* t) {
         if (code == 4) complete = web::TransferComplete(t);
         std::lock_guard lock(printLock);
-        std::printf("event %d connection %d value %lld %lld\n", code, connection, static_cast<long long>(value),
-                    static_cast<long long>(value2));
+        std::printf("event %d connection %d value %lld %lld\n", code, connection,
+                    static_cast<long long>(value), static_cast<long long>(value2));
         if (code == 4) std::fflush(stdout);
         return 0;
     };
