@@ -18,8 +18,9 @@ bool DownloadTransfer::ConnectHost(DownloadConnection& c, net::Socket& into, con
     }
     Log(c.id, 0, FormatText(proxy ? "正在连接代理服务器 [%s:%d]" : "正在连接 [%s:%d]", host.c_str(), port));
     net::Socket s;
-    if (!s.Connect(address, static_cast<uint16_t>(port), settings_.connectTimeoutMs)) {
-        Log(c.id, 3, FormatText("连接 [%s:%d]失败", host.c_str(), port));
+    bool timedOut = false;
+    if (!s.Connect(address, static_cast<uint16_t>(port), settings_.connectTimeoutMs, &timedOut)) {
+        Log(c.id, 3, FormatText(timedOut ? "连接 [%s:%d]超时" : "连接 [%s:%d]失败", host.c_str(), port));
         return false;
     }
     Log(c.id, 0, FormatText("连接 [%s:%d]成功", host.c_str(), port));

@@ -30,7 +30,8 @@ class Socket {
     void Close();
 
     // Connects to address:port, waiting at most timeoutMs (non-blocking connect under the hood).
-    [[nodiscard]] bool Connect(uint32_t address, uint16_t port, int timeoutMs);
+    // *timedOut tells a time-out from a refusal.
+    [[nodiscard]] bool Connect(uint32_t address, uint16_t port, int timeoutMs, bool* timedOut = nullptr);
 
     // Listens on address:port; port 0 picks a free one (see LocalPort).
     [[nodiscard]] bool Listen(uint32_t address, uint16_t port, int backlog = 64);

@@ -65,7 +65,8 @@ static sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
     return sa;
 }
 
-bool Socket::Connect(uint32_t address, uint16_t port, int timeoutMs) {
+bool Socket::Connect(uint32_t address, uint16_t port, int timeoutMs, bool* timedOut) {
+    if (timedOut) *timedOut = false;
     Close();
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
@@ -83,6 +84,7 @@ bool Socket::Connect(uint32_t address, uint16_t port, int timeoutMs) {
         do {
             rc = ::poll(&p, 1, timeoutMs);
         } while (rc < 0 && errno == EINTR);
+        if (rc == 0 && timedOut) *timedOut = true;
         int error = 0;
         socklen_t len = sizeof error;
         if (rc <= 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {

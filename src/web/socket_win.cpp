@@ -68,7 +68,8 @@ static sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
     return sa;
 }
 
-bool Socket::Connect(uint32_t address, uint16_t port, int timeoutMs) {
+bool Socket::Connect(uint32_t address, uint16_t port, int timeoutMs, bool* timedOut) {
+    if (timedOut) *timedOut = false;
     EnsureSocketsReady();
     Close();
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -89,6 +90,7 @@ bool Socket::Connect(uint32_t address, uint16_t port, int timeoutMs) {
         FD_SET(s, &failed);
         timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
         int rc = select(0, nullptr, &writable, &failed, &tv);
+        if (rc == 0 && timedOut) *timedOut = true;
         int error = 0;
         int len = sizeof error;
         if (rc <= 0 || FD_ISSET(s, &failed) ||

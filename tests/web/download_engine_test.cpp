@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <set>
 
 #include "download_test_server.h"
@@ -401,4 +402,39 @@ TEST(DownloadEngine, ReadBudgetStillGivesTheWholeFile) {
     ASSERT_TRUE(FinishWithin(slot, 30000));
     EXPECT_EQ(FileHash(dir.File("b")), Fnv1a(body));
     EXPECT_EQ(r.Of(4)[0].value, 300000);
+}
+
+TEST(DownloadEngine, RefusedConnectionWaitsToRetryAndStopEndsTheWait) {
+    uint16_t port;
+    {
+        TestHttpServer gone;
+        port = gone.port();
+    }
+    TempDir dir;
+    Recorder r;
+    std::mutex m;
+    std::condition_variable waiting;
+    std::vector<std::string> logs;
+    auto s = SlotSettings("http://127.0.0.1:" + std::to_string(port) + "/x", dir.File("x"), r);
+    s.log = [&](int, const std::string& text, int, web::DownloadTransfer*) {
+        std::lock_guard lock(m);
+        logs.push_back(text);
+        waiting.notify_all();
+    };
+    web::DownloadSlot slot;
+    ASSERT_TRUE(web::StartDownload(slot, s));
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(waiting.wait_for(lock, std::chrono::seconds(20), [&] {
+            return std::find(logs.begin(), logs.end(), "等待5秒后重试") != logs.end();
+        }));
+    }
+    slot.Stop();
+    ASSERT_TRUE(slot.WaitIdle(20000));
+    std::string refused = "连接 [127.0.0.1:" + std::to_string(port) + "]失败";
+    std::lock_guard lock(m);
+    EXPECT_NE(std::find(logs.begin(), logs.end(), refused), logs.end());
+    ExpectWellFormed(r);
+    EXPECT_EQ(r.Of(4)[0].value, 0);
+    EXPECT_FALSE(web::PathExists(dir.File("x")));
 }
