@@ -2,6 +2,7 @@
 // pyftpdlib (FTP with and without passive mode and restarts). Native only.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,12 +12,6 @@
 #include "download_test_support.h"
 #include "web/mapped_file.h"
 #include "web/socket_compat.h"
-
-// <sys/wait.h> is shadowed by the project's own src/sys/wait.h on the include path.
-extern "C" pid_t waitpid(pid_t pid, int* status, int options);
-#ifndef WNOHANG
-#define WNOHANG 1
-#endif
 
 using namespace dltest;
 
