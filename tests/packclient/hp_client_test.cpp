@@ -278,7 +278,7 @@ TEST_F(PackClientTest, OversizedOrBadlyFlaggedHeaderClosesOnce) {
     ASSERT_TRUE(server.WaitForConnections(2));
     ASSERT_TRUE(server.Send("ok"));
     ASSERT_TRUE(server.Send("bad", 1));
-    ASSERT_TRUE(server.Send("never"));
+    server.Send("never");  // the client may have closed already; either way it is never delivered
     ASSERT_TRUE(WaitClosed(2));
     EXPECT_EQ(recorder_.Received(), (std::vector<std::string>{std::string(1000, 'x'), "ok"}));
     EXPECT_FALSE(Send("after close"));

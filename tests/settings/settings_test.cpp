@@ -106,6 +106,7 @@ TEST_F(Settings, GbkSectionsKeysAndValuesRoundTripAndAreGbkOnDisk) {
     EXPECT_EQ(app::ReadSettingAt(ini_, "节点", "节点名称", ""), "香港服务器");
     EXPECT_EQ(app::ReadSettingAt(ini_, "节点", "节点商", ""), "砚舟 提供服务器支持");
     EXPECT_EQ(app::ReadSettingAt(ini_, "自动更换", "类型", "0"), "2");
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini_.c_str());  // flush any cached copy
     std::string bytes = ReadBytes(ini_);
     EXPECT_NE(bytes.find("[节点]"), std::string::npos);
     EXPECT_NE(bytes.find("节点名称=香港服务器"), std::string::npos);
