@@ -93,11 +93,11 @@ int ResolveRange(const std::string& header, uint64_t size, uint64_t& first, uint
     std::string h = header;
     while (!h.empty() && h.back() == ' ') h.pop_back();
     if (h.compare(0, 6, "bytes=") != 0) return 0;
-    std::string spec = h.substr(6);
-    if (spec.find(',') != std::string::npos) return 0;  // several ranges: the whole body will do
-    size_t dash = spec.find('-');
+    std::string ranges = h.substr(6);
+    if (ranges.find(',') != std::string::npos) return 0;  // several ranges: the whole body will do
+    size_t dash = ranges.find('-');
     if (dash == std::string::npos) return 0;
-    std::string a = spec.substr(0, dash), b = spec.substr(dash + 1);
+    std::string a = ranges.substr(0, dash), b = ranges.substr(dash + 1);
     uint64_t x = 0, y = 0;
     if (a.empty()) {  // the last y bytes
         if (!ParseUint(b, y)) return 0;
