@@ -3,7 +3,9 @@
 #include "app/handlers.h"
 #include "app/shell.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "app/window_designs.h"
+#include "core/categories.h"
+#include "core/window_registry.h"
 
 namespace app {
 namespace {
@@ -21,16 +23,16 @@ bool IsClick(const Event& e, const std::string& name, const char* wanted) {
 }
 
 // Every window: its identity is taken when it is created and dropped when it goes.
-bool Common(WindowKind kind, const Event& e) {
-    if (e.kind == EventKind::Created) RememberWindow(kind, e.window);
-    if (e.kind == EventKind::Destroying) ForgetWindow(e.window);
+bool Common(core::WindowKind kind, const Event& e) {
+    if (e.kind == EventKind::Created) core::RememberWindow(kind, e.window);
+    if (e.kind == EventKind::Destroying) core::ForgetWindow(e.window);
     return true;
 }
 
 bool MainEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Main, e);
+        Common(core::WindowKind::Main, e);
         RunStartupSteps();
         return true;
     }
@@ -40,7 +42,7 @@ bool MainEvents(const Event& e) {
     }
     if (e.kind == EventKind::Destroying) {
         RemoveTrayIcon();
-        Common(WindowKind::Main, e);
+        Common(core::WindowKind::Main, e);
         return true;
     }
     if (e.kind == EventKind::CloseRequested) {
@@ -48,7 +50,7 @@ bool MainEvents(const Event& e) {
         HideMainWindow();
         return false;
     }
-    const std::string name = Ui().ControlName(e.control);
+    const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::Tick && name == "时钟1")
         Run(h.ConnectToNode);
     else if (e.kind == EventKind::MenuChosen && name == "菜单")
@@ -69,8 +71,8 @@ bool MainEvents(const Event& e) {
         Run(h.SelectCategoryTab, name, e.value);
     else if (e.kind == EventKind::ItemChosen) {
         // The HD car page has never had an item-choice handler; its items do nothing.
-        const std::string category = CategoryOfList(name);
-        if (!category.empty() && name != "汽车壁纸") Run(h.SendDetailRequest, category, e.value);
+        const core::Category* category = core::CategoryOfList(name);
+        if (category && name != "汽车壁纸") Run(h.SendDetailRequest, category->name, e.value);
     } else if (IsClick(e, name, "按钮EX1"))
         Run(h.FirstPage);
     else if (IsClick(e, name, "按钮EX2"))
@@ -82,8 +84,9 @@ bool MainEvents(const Event& e) {
 
 bool DetailEvents(const Event& e) {
     if (e.kind == EventKind::CloseRequested) return HideDetailWindow();
-    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Detail, e);
-    const std::string name = Ui().ControlName(e.control);
+    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
+        return Common(core::WindowKind::Detail, e);
+    const std::string name = core::Ui().ControlName(e.control);
     if (IsClick(e, name, "按钮EX1"))
         ShowFavouriteNotice();
     else if (IsClick(e, name, "按钮EX2"))
@@ -95,8 +98,8 @@ bool DownloadEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::CloseRequested) return HideDownloadWindow();
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
-        return Common(WindowKind::Download, e);
-    const std::string name = Ui().ControlName(e.control);
+        return Common(core::WindowKind::Download, e);
+    const std::string name = core::Ui().ControlName(e.control);
     if (IsClick(e, name, "按钮EX1")) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
@@ -110,13 +113,13 @@ bool DownloadEvents(const Event& e) {
 bool NodeEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Node, e);
+        Common(core::WindowKind::Node, e);
         Run(h.NodeWindowCreated);
         return true;
     }
-    if (e.kind == EventKind::Destroying) return Common(WindowKind::Node, e);
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Node, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
+    const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::RowChosen && name == "超级列表框EX1")
         RememberNodeRow(e.value);
     else if (IsClick(e, name, "按钮EX1"))
@@ -127,13 +130,13 @@ bool NodeEvents(const Event& e) {
 bool SettingsEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Settings, e);
+        Common(core::WindowKind::Settings, e);
         Run(h.SettingsWindowCreated);
         return true;
     }
-    if (e.kind == EventKind::Destroying) return Common(WindowKind::Settings, e);
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Settings, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
+    const std::string name = core::Ui().ControlName(e.control);
     if (IsClick(e, name, "单选框EX1"))
         Run(h.ToggleAutoStart);
     else if (IsClick(e, name, "按钮EX4")) {
@@ -153,13 +156,13 @@ bool SettingsEvents(const Event& e) {
 bool RotationEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Rotation, e);
+        Common(core::WindowKind::Rotation, e);
         Run(h.RotationWindowCreated);
         return true;
     }
-    if (e.kind == EventKind::Destroying) return Common(WindowKind::Rotation, e);
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Rotation, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
+    const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::TextChanged && name == "编辑框EX1")
         Run(h.RotationPeriodChanged);
     else if (e.kind == EventKind::SelectionChanged && name == "组合框EX1")
@@ -170,9 +173,10 @@ bool RotationEvents(const Event& e) {
 }
 
 bool ExitEvents(const Event& e) {
-    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Exit, e);
+    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
+        return Common(core::WindowKind::Exit, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
+    const std::string name = core::Ui().ControlName(e.control);
     if (IsClick(e, name, "按钮EX1"))
         ExitProgram();
     else if (IsClick(e, name, "按钮EX2"))
@@ -182,24 +186,35 @@ bool ExitEvents(const Event& e) {
 
 }  // namespace
 
-ui::EventHandler BindingsFor(WindowKind kind) {
+ui::EventHandler BindingsFor(core::WindowKind kind) {
     switch (kind) {
-        case WindowKind::Main:
+        case core::WindowKind::Main:
             return MainEvents;
-        case WindowKind::Detail:
+        case core::WindowKind::Detail:
             return DetailEvents;
-        case WindowKind::Download:
+        case core::WindowKind::Download:
             return DownloadEvents;
-        case WindowKind::Node:
+        case core::WindowKind::Node:
             return NodeEvents;
-        case WindowKind::Settings:
+        case core::WindowKind::Settings:
             return SettingsEvents;
-        case WindowKind::Rotation:
+        case core::WindowKind::Rotation:
             return RotationEvents;
-        case WindowKind::Exit:
+        case core::WindowKind::Exit:
             return ExitEvents;
     }
     return {};
+}
+
+ui::WindowId OpenWindow(core::WindowKind kind) {
+    ui::WindowId open = core::WindowOf(kind);
+    if (open != 0 && core::Ui().WindowExists(open)) {
+        core::Ui().ShowWindow(open, true);
+        core::Ui().BringToFront(open);
+        return open;
+    }
+    // The identity is taken in the creation event, so the creation handler already finds it.
+    return core::Ui().CreateWindowFrom(DesignOf(kind), BindingsFor(kind));
 }
 
 }  // namespace app
