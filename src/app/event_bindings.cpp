@@ -6,6 +6,7 @@
 #include "app/window_designs.h"
 #include "core/categories.h"
 #include "core/window_registry.h"
+#include "wallpaper/user_settings.h"
 
 namespace app {
 namespace {
@@ -121,7 +122,7 @@ bool NodeEvents(const Event& e) {
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::RowChosen && name == "超级列表框EX1")
-        RememberNodeRow(e.value);
+        wallpaper::RememberNodeRow(e.value);
     else if (IsClick(e, name, "按钮EX1"))
         Run(h.ChangeNode);
     return true;

@@ -9,8 +9,6 @@
 namespace app {
 namespace {
 
-std::atomic<int> g_nodeRow{0};
-
 void EndImmediately(int code) { std::_Exit(code); }
 std::atomic<ProcessEnder> g_ender{&EndImmediately};
 
@@ -114,9 +112,6 @@ void SyncViewSelectors() {
 }
 
 void ShowFavouriteNotice() { core::Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
-
-void RememberNodeRow(int row) { g_nodeRow.store(row); }
-int RememberedNodeRow() { return g_nodeRow.load(); }
 
 void ShowLoadingIndicator(bool shown) {
     if (ui::ControlId picture = core::ControlOf(core::WindowKind::Main, "加载图片"))

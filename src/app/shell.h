@@ -37,9 +37,6 @@ void ShowDynamicWallpaperNotice();
 void SyncViewSelectors();
 void ShowFavouriteNotice();
 
-void RememberNodeRow(int row);
-int RememberedNodeRow();  // initially 0
-
 // The loading picture of the main window: moved into view (left 520) or out (left -300).
 void ShowLoadingIndicator(bool shown);
 
