@@ -67,7 +67,7 @@ TEST_F(Downloads, VisibleSlotAppliesThePictureDeletesItsFileAndHidesBothWindows)
     EXPECT_EQ(desktop.Styles(), std::vector<std::string>{"2/0"});
     EXPECT_EQ(desktop.DesktopCalls(), std::vector<std::string>{desktop.WindowsBitmap()});
     EXPECT_TRUE(desktop.Read(desktop.WindowsBitmap()) == "BMP" + picture.substr(3));
-    EXPECT_EQ(desktop.Read(storage + "\\壁纸\\壁纸.jpg"), "<missing>");
+    EXPECT_FALSE(desktop.Exists(storage + "\\壁纸\\壁纸.jpg"));
     EXPECT_EQ(wallpaper::VisibleTarget(), storage + "\\壁纸\\壁纸.jpg");
 
     EXPECT_EQ(Label(dw::kProgressText1), "2560KB");
@@ -112,13 +112,13 @@ TEST_F(Downloads, ProgressTickShowsSpeedBytesAndShareAndAShortTransferIsNeverApp
 
     // A second reply while the slot is busy starts nothing and leaves the running file alone.
     EXPECT_FALSE(wallpaper::StartWallpaperDownload(server.Url("/half.jpg")));
-    EXPECT_NE(desktop.Read(wallpaper::VisibleTarget()), "<missing>");
+    EXPECT_TRUE(desktop.Exists(wallpaper::VisibleTarget()));
 
     // Stopped short: the half picture never reaches the desktop, and its file goes.
     wallpaper::VisibleSlot().Stop();
     ASSERT_TRUE(wallpaper::VisibleSlot().WaitIdle(30000));
     EXPECT_TRUE(desktop.DesktopCalls().empty());
-    EXPECT_EQ(desktop.Read(wallpaper::VisibleTarget()), "<missing>");
+    EXPECT_FALSE(desktop.Exists(wallpaper::VisibleTarget()));
     EXPECT_FALSE(windows.Visible(WindowKind::Download));
 }
 
@@ -131,7 +131,7 @@ TEST_F(Downloads, SilentSlotClearsAStaleFileAppliesTheNewPictureAndTouchesNoWind
 
     EXPECT_EQ(desktop.Read(desktop.WindowsBitmap()), "BMP-rotation");
     EXPECT_EQ(desktop.DesktopCalls().size(), 1u);
-    EXPECT_EQ(desktop.Read(wallpaper::SilentTarget()), "<missing>");
+    EXPECT_FALSE(desktop.Exists(wallpaper::SilentTarget()));
     EXPECT_TRUE(windows.Visible(WindowKind::Download));
     EXPECT_TRUE(windows.Visible(WindowKind::Detail));
     EXPECT_EQ(Timer(), 0);

@@ -2,6 +2,7 @@
 // headless engine.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -59,10 +60,9 @@ class FileDesktop : public wallpaper::DesktopSystem {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return static_cast<bool>(out);
     }
-    bool RemoveFile(const std::string& path) override {
-        std::error_code ec;
-        return std::filesystem::remove(path, ec);
-    }
+    // C stdio, not std::filesystem: its narrow paths are the ANSI code page (GBK) on Windows.
+    bool RemoveFile(const std::string& path) override { return std::remove(path.c_str()) == 0; }
+    bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
 
     std::vector<std::string> Styles() {
         std::lock_guard lock(mutex_);
