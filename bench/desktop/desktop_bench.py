@@ -67,12 +67,15 @@ def main():
                               stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=600)
         if ours.returncode != 0:
             sys.exit(f"desktop_bench failed: {ours.stderr.strip()}")
-        totals, downloads = [], []
+        totals, downloads, encodes, calls = [], [], [], []
         for line in ours.stdout.splitlines():
-            m = re.match(r"run \d+: ([\d.]+) ms to the desktop call, ([\d.]+) ms downloading", line)
+            m = re.match(r"run \d+: ([\d.]+) ms to the desktop call, ([\d.]+) ms downloading "
+                         r"\(encoding ([\d.]+) ms, desktop call ([\d.]+) ms\)", line)
             if m:
-                totals.append(float(m.group(1)))
-                downloads.append(float(m.group(2)))
+                for values, text in zip((totals, downloads, encodes, calls), m.groups()):
+                    values.append(float(text))
+        if not totals:
+            sys.exit(f"desktop_bench printed no runs: {ours.stdout!r}")
 
         anchor, fetch = [], []
         out = os.path.join(root, "c.jpg")
@@ -89,6 +92,8 @@ def main():
 
         print(f"ours (Wine): reply to desktop call   {summary(totals)}")
         print(f"             of which downloading    {summary(downloads)}")
+        print(f"             GDI+ decode + encode    {summary(encodes)}")
+        print(f"             desktop call + redraw   {summary(calls)}")
         print(f"curl + convert to BMP               {summary(anchor)}")
         print(f"             of which curl           {summary(fetch)}")
         print(f"ratio ours / (curl + convert), medians: "
