@@ -7,6 +7,7 @@
 
 #include "app/desktop.h"
 #include "app/packet_link.h"
+#include "app/rotation.h"
 #include "app/startup.h"
 #include "sys/paths.h"
 #include "ui/win32_engine.h"
@@ -20,6 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
+    app::InstallRotation({});
     app::InstallDesktopAndSettings();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
