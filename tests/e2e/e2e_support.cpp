@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
 #include "app_driver.h"
@@ -131,10 +136,110 @@ void Shoot(const std::wstring& name) {
     ReleaseDC(nullptr, screen);
 }
 
-COLORREF ScreenPixel(int x, int y) {
+COLORREF Screen::At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+    const unsigned char* p = &bgr[(static_cast<size_t>(y) * width + x) * 3];
+    return RGB(p[2], p[1], p[0]);
+}
+
+Screen Capture() {
+    Screen s;
+    s.width = GetSystemMetrics(SM_CXSCREEN);
+    s.height = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
-    COLORREF c = GetPixel(screen, x, y);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = s.width;
+    info.bmiHeader.biHeight = -s.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, s.width, s.height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    size_t stride = (static_cast<size_t>(s.width) * 3 + 3) & ~size_t{3};
+    s.bgr.resize(static_cast<size_t>(s.width) * s.height * 3);
+    for (int y = 0; y < s.height; ++y)
+        memcpy(&s.bgr[static_cast<size_t>(y) * s.width * 3], static_cast<unsigned char*>(bits) + y * stride,
+               static_cast<size_t>(s.width) * 3);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return s;
+}
+
+bool Near(COLORREF a, COLORREF b) {
+    if (a == CLR_INVALID || b == CLR_INVALID) return false;
+    return abs(GetRValue(a) - GetRValue(b)) <= 8 && abs(GetGValue(a) - GetGValue(b)) <= 8 &&
+           abs(GetBValue(a) - GetBValue(b)) <= 8;
+}
+
+bool FindColour(const Screen& screen, COLORREF colour, const RECT& area, RECT* box, int minimum) {
+    RECT found{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    int count = 0;
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, screen.height); ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, screen.width); ++x)
+            if (Near(screen.At(x, y), colour)) {
+                ++count;
+                found.left = std::min<LONG>(found.left, x);
+                found.top = std::min<LONG>(found.top, y);
+                found.right = std::max<LONG>(found.right, x + 1);
+                found.bottom = std::max<LONG>(found.bottom, y + 1);
+            }
+    if (count < minimum) return false;
+    if (box) *box = found;
+    return true;
+}
+
+std::vector<CataloguePicture> Catalogue() {
+    std::ifstream in(std::filesystem::path(WorkFolder() + L"\\catalogue.txt"), std::ios::binary);
+    std::vector<CataloguePicture> pictures;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string path;
+        int r = 0, g = 0, b = 0;
+        if (!(fields >> path >> r >> g >> b)) continue;
+        int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+        std::wstring wide(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), n);
+        wide.resize(wide.size() - 1);
+        size_t slash = wide.find(L'/');
+        pictures.push_back({wide.substr(0, slash), wide.substr(slash + 1), RGB(r, g, b)});
+    }
+    return pictures;
+}
+
+void ClickScreen(HWND window, int x, int y) {
+    POINT p{x, y};
+    ScreenToClient(window, &p);
+    LPARAM at = MAKELPARAM(p.x, p.y);
+    PostMessageW(window, WM_MOUSEMOVE, 0, at);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+RECT ScreenRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+COLORREF BitmapCentre(const std::wstring& path) {
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!bitmap) return CLR_INVALID;
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    COLORREF c = GetPixel(memory, info.bmWidth / 2, info.bmHeight / 2);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
     return c;
 }
 
