@@ -5,6 +5,7 @@
 #include <objbase.h>
 // clang-format on
 
+#include "app/browsing.h"
 #include "app/packet_link.h"
 #include "app/startup.h"
 #include "sys/paths.h"
@@ -19,6 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
+    app::InstallBrowsing();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
 }
