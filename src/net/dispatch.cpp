@@ -12,11 +12,11 @@
 #include "net/link.h"
 #include "net/node_id.h"
 #include "net/notices.h"
+#include "net/preview_fetch.h"
 #include "net/reply_text.h"
 #include "net/requests.h"
 #include "sys/file_bytes.h"
 #include "sys/text.h"
-#include "web/http_engine.h"
 
 namespace net {
 namespace {
@@ -64,7 +64,7 @@ std::string DetailPicture(const std::string& path) {
     if (file.empty()) return {};
     std::string bytes;
     if (sys::ReadFileBytes(file, &bytes) && !bytes.empty()) return bytes;
-    bytes = web::WebRequest(NodeId() + path);
+    bytes = FetchPicture(NodeId() + path);
     if (!bytes.empty()) sys::WriteFileBytes(file, bytes);
     return bytes;
 }

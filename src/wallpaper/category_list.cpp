@@ -14,12 +14,12 @@
 #include "net/category_paths.h"
 #include "net/link.h"
 #include "net/node_id.h"
+#include "net/preview_fetch.h"
 #include "net/requests.h"
 #include "sys/delay.h"
 #include "sys/file_bytes.h"
 #include "sys/text.h"
 #include "wallpaper/machine_id.h"
-#include "web/http_engine.h"
 
 namespace wallpaper {
 namespace {
@@ -67,7 +67,7 @@ class PreviewFetcher {
             std::string bytes;
             // No exception may leave the thread; a failed fetch is an empty preview.
             try {
-                bytes = web::WebRequest(f.url);
+                bytes = net::FetchPicture(f.url);
                 if (!bytes.empty()) sys::WriteFileBytes(f.file, bytes);
             } catch (...) {
                 bytes.clear();
