@@ -44,6 +44,10 @@ inline bool Eventually(const std::function<bool()>& condition) {
     return condition();
 }
 
+// A GBK name as a path, and a path's UTF-8 text, the same on both systems.
+inline fs::path Native(const std::string& gbk) { return fs::path(sys::GbkToUtf16(gbk)); }
+inline std::string Utf8(const std::u8string& text) { return std::string(text.begin(), text.end()); }
+
 inline std::string Sep() { return "(＆)"; }
 
 // Joins fields with the separator, as the node writes a reply.
@@ -65,12 +69,8 @@ class Road : public ::testing::Test {
                 ("miaolan-road-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                  std::to_string(reinterpret_cast<uintptr_t>(this)));
         fs::remove_all(root_);
-        fs::create_directories(root_ / "store" / sys::GbkToUtf8("图片"));
-        storage_ = sys::Utf8ToGbk((root_ / "store").string());
-#ifdef _WIN32
-        for (char& c : storage_)
-            if (c == '/') c = '\\';
-#endif
+        fs::create_directories(root_ / "store" / Native("图片"));
+        storage_ = sys::Utf16ToGbk((root_ / "store").make_preferred().u16string());
         store_.Write(core::SettingsPath(), core::kSectionGeneral, core::kKeyPath, storage_);
         picture_ = core::UseButtonPng();
 
@@ -127,14 +127,14 @@ class Road : public ::testing::Test {
         }));
     }
 
-    std::string CacheFile(const std::string& name) {
-        return (root_ / "store" / sys::GbkToUtf8("图片") / sys::GbkToUtf8(name)).string();
+    fs::path CacheFile(const std::string& name) {
+        return root_ / "store" / Native("图片") / Native(name);
     }
     // Every file under the test's folder, relative to it.
     std::vector<std::string> FilesWritten() {
         std::vector<std::string> out;
         for (auto& e : fs::recursive_directory_iterator(root_))
-            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), root_).generic_string());
+            if (e.is_regular_file()) out.push_back(Utf8(fs::relative(e.path(), root_).generic_u8string()));
         std::sort(out.begin(), out.end());
         return out;
     }
