@@ -18,10 +18,11 @@ include(GoogleTest)
 # The TSan build compiles only the tests labelled "tsan" (the threaded libraries).
 add_custom_target(miaolan_tsan_tests)
 
-# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
-# One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine.
+# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [LOCK resource])
+# One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine. Tests
+# naming the same LOCK never run at the same time.
 function(miaolan_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -36,8 +37,13 @@ function(miaolan_test name)
   if("tsan" IN_LIST labels)
     add_dependencies(miaolan_tsan_tests ${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+  if(T_LOCK)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}" RESOURCE_LOCK ${T_LOCK})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+  endif()
 endfunction()
 
 # miaolan_headers(target folder)

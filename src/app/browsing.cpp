@@ -1,7 +1,6 @@
 #include "app/browsing.h"
 
 #include "app/handlers.h"
-#include "app/shell.h"
 #include "core/control_names.h"
 #include "core/window_registry.h"
 #include "net/browsing.h"
@@ -19,7 +18,6 @@ void InstallBrowsing() {
     // The two download starts belong to the desktop part; it fills them in when it lands.
     net::SetDispatchActions(std::move(actions));
     net::SetReplySink(net::DispatchReply);
-    net::SetViewSwitchedHook(SyncViewSelectors);
 
     Handlers& h = InstalledHandlers();
     h.Show4KView = net::Show4KView;

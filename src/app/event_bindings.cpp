@@ -5,10 +5,13 @@
 #include "app/startup.h"
 #include "app/window_designs.h"
 #include "core/categories.h"
+#include "core/control_names.h"
 #include "core/window_registry.h"
 
 namespace app {
 namespace {
+
+using namespace core::controls;
 
 using ui::Event;
 using ui::EventKind;
@@ -51,34 +54,34 @@ bool MainEvents(const Event& e) {
         return false;
     }
     const std::string name = core::Ui().ControlName(e.control);
-    if (e.kind == EventKind::Tick && name == "时钟1")
+    if (e.kind == EventKind::Tick && name == main_window::kConnectTimer)
         Run(h.ConnectToNode);
-    else if (e.kind == EventKind::MenuChosen && name == "菜单")
+    else if (e.kind == EventKind::MenuChosen && name == main_window::kTrayMenu)
         OnTrayMenu(e.value);
-    else if (IsClick(e, name, "单选框EX1"))
+    else if (IsClick(e, name, main_window::kView4K))
         Run(h.Show4KView);
-    else if (IsClick(e, name, "单选框EX2"))
+    else if (IsClick(e, name, main_window::kViewHd))
         Run(h.ShowHdView);
-    else if (IsClick(e, name, "单选框EX3"))
+    else if (IsClick(e, name, main_window::kViewDynamic))
         ShowDynamicWallpaperNotice();
-    else if (IsClick(e, name, "destroy"))
+    else if (IsClick(e, name, kCloseButton))
         HideMainWindow();
     else if (IsClick(e, name, "destroy1"))
         MinimizeMainWindow();
     else if (IsClick(e, name, "destroy2"))
         OpenSettingsWindow();
-    else if (e.kind == EventKind::PageChanged && (name == "静态4K" || name == "静态壁纸"))
+    else if (e.kind == EventKind::PageChanged && (name == core::kStrip4K || name == core::kStripHd))
         Run(h.SelectCategoryTab, name, e.value);
     else if (e.kind == EventKind::ItemChosen) {
         // Every list opens the details of its items, the HD car page included: users expect
         // its items to behave like those of the thirteen other lists.
         if (const core::Category* category = core::CategoryOfList(name))
             Run(h.SendDetailRequest, category->name, e.value);
-    } else if (IsClick(e, name, "按钮EX1"))
+    } else if (IsClick(e, name, main_window::kFirstPage))
         Run(h.FirstPage);
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, main_window::kPreviousPage))
         Run(h.PreviousPage);
-    else if (IsClick(e, name, "按钮EX3"))
+    else if (IsClick(e, name, main_window::kNextPage))
         Run(h.NextPage);
     return true;
 }
@@ -88,9 +91,9 @@ bool DetailEvents(const Event& e) {
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
         return Common(core::WindowKind::Detail, e);
     const std::string name = core::Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1"))
+    if (IsClick(e, name, detail_window::kFavourite))
         ShowFavouriteNotice();
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, detail_window::kDownload))
         Run(InstalledHandlers().SendDetailDownloadRequest);
     return true;
 }
@@ -101,12 +104,12 @@ bool DownloadEvents(const Event& e) {
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
         return Common(core::WindowKind::Download, e);
     const std::string name = core::Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1")) {
+    if (IsClick(e, name, download_window::kChangeNode)) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, "按钮EX2"))
+    } else if (IsClick(e, name, download_window::kSponsor))
         Run(h.ShowSponsorNotice);
-    else if (e.kind == EventKind::Tick && name == "时钟1")
+    else if (e.kind == EventKind::Tick && name == download_window::kProgressTimer)
         Run(h.ShowDownloadProgress);
     return true;
 }
@@ -121,9 +124,9 @@ bool NodeEvents(const Event& e) {
     if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Node, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
-    if (e.kind == EventKind::RowChosen && name == "超级列表框EX1")
+    if (e.kind == EventKind::RowChosen && name == node_window::kNodeList)
         RememberNodeRow(e.value);
-    else if (IsClick(e, name, "按钮EX1"))
+    else if (IsClick(e, name, node_window::kConfirm))
         Run(h.ChangeNode);
     return true;
 }
@@ -138,18 +141,18 @@ bool SettingsEvents(const Event& e) {
     if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Settings, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
-    if (IsClick(e, name, "单选框EX1"))
+    if (IsClick(e, name, settings_window::kAutoStart))
         Run(h.ToggleAutoStart);
-    else if (IsClick(e, name, "按钮EX4")) {
+    else if (IsClick(e, name, settings_window::kChangeNode)) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, "按钮EX3"))
+    } else if (IsClick(e, name, settings_window::kOpenRotation))
         OpenRotationWindow();
-    else if (IsClick(e, name, "按钮EX1"))
+    else if (IsClick(e, name, settings_window::kChangeFolder))
         Run(h.ChangeStorageFolder);
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, settings_window::kOpenFolder))
         Run(h.OpenStorageFolder);
-    else if (IsClick(e, name, "destroy"))
+    else if (IsClick(e, name, kCloseButton))
         CloseSettingsWindow();
     return true;
 }
@@ -164,11 +167,11 @@ bool RotationEvents(const Event& e) {
     if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Rotation, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
-    if (e.kind == EventKind::TextChanged && name == "编辑框EX1")
+    if (e.kind == EventKind::TextChanged && name == rotation_window::kPeriodBox)
         Run(h.RotationPeriodChanged);
-    else if (e.kind == EventKind::SelectionChanged && name == "组合框EX1")
+    else if (e.kind == EventKind::SelectionChanged && name == rotation_window::kCategoryCombo)
         Run(h.RotationCategoryChanged, e.value);
-    else if (IsClick(e, name, "destroy"))
+    else if (IsClick(e, name, kCloseButton))
         CloseRotationWindow();
     return true;
 }
@@ -178,9 +181,9 @@ bool ExitEvents(const Event& e) {
         return Common(core::WindowKind::Exit, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1"))
+    if (IsClick(e, name, exit_window::kConfirm))
         ExitProgram();
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, exit_window::kCancel))
         CloseExitWindow();
     return true;
 }

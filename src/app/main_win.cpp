@@ -7,9 +7,11 @@
 
 #include "app/browsing.h"
 #include "app/packet_link.h"
+#include "app/rotation.h"
 #include "app/startup.h"
 #include "sys/paths.h"
 #include "ui/win32_engine.h"
+#include "wallpaper/machine_id.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Relative paths and libraries named without a folder resolve in the program's folder.
@@ -20,6 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
+    app::InstallRotation(wallpaper::MachineIdentifier);
     app::InstallBrowsing();
     app::StartProgram(engine);
     return ui::RunMessageLoop();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/event_bindings.h"
+#include "core/main_window.h"
 #include "core/window_registry.h"
 
 namespace app {
@@ -100,28 +101,13 @@ void ShowDynamicWallpaperNotice() {
     core::Ui().MsgBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
                       core::WindowOf(core::WindowKind::Main));
     // The click selected the dynamic selector, but there is no such view to show.
-    SyncViewSelectors();
-}
-
-void SyncViewSelectors() {
-    ui::ControlId strip4K = core::ControlOf(core::WindowKind::Main, "静态4K");
-    if (!strip4K) return;
-    int left = core::Ui().GetInt(strip4K, ui::attr::kLeft);
-    ui::Rect window = core::Ui().WindowRect(core::WindowOf(core::WindowKind::Main));
-    bool in4K = core::Ui().GetInt(strip4K, ui::attr::kVisible) != 0 && left >= 0 && left < window.width;
-    core::Ui().SetInt(core::ControlOf(core::WindowKind::Main, in4K ? "单选框EX1" : "单选框EX2"),
-                      ui::attr::kValue, 1);
+    core::SyncViewSelectors();
 }
 
 void ShowFavouriteNotice() { core::Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
 
 void RememberNodeRow(int row) { g_nodeRow.store(row); }
 int RememberedNodeRow() { return g_nodeRow.load(); }
-
-void ShowLoadingIndicator(bool shown) {
-    if (ui::ControlId picture = core::ControlOf(core::WindowKind::Main, "加载图片"))
-        core::Ui().SetInt(picture, ui::attr::kLeft, shown ? 520 : -300);
-}
 
 void ExitProgram() {
     // Nothing is stopped or saved; only the tray icon goes, so no dead icon stays behind.

@@ -3,6 +3,8 @@
 #include "app/event_bindings.h"
 #include "app/handlers.h"
 #include "app/shell.h"
+#include "core/control_names.h"
+#include "core/main_window.h"
 #include "core/settings.h"
 #include "core/window_registry.h"
 
@@ -12,7 +14,8 @@ namespace {
 class TimerOnEngine : public net::ConnectTimer {
   public:
     void SetInterval(int ms) override {
-        if (ui::ControlId timer = core::ControlOf(core::WindowKind::Main, "时钟1"))
+        if (ui::ControlId timer =
+                core::ControlOf(core::WindowKind::Main, core::controls::main_window::kConnectTimer))
             core::Ui().SetInt(timer, ui::attr::kInterval, ms);
     }
 };
@@ -37,7 +40,7 @@ void RunStartupSteps() {
     OpenWindow(core::WindowKind::Download);
     if (h.StartPacketClient) h.StartPacketClient();
     MainConnectTimer().SetInterval(1000);
-    ShowLoadingIndicator(false);
+    core::ShowLoadingIndicator(false);
     if (h.StartRotationThread) h.StartRotationThread();
 }
 

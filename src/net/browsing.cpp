@@ -5,6 +5,7 @@
 
 #include "core/categories.h"
 #include "core/control_names.h"
+#include "core/main_window.h"
 #include "core/window_registry.h"
 #include "net/category_paths.h"
 #include "net/link.h"
@@ -21,7 +22,6 @@ struct State {
     std::mutex mutex;
     std::string currentCategory;
     std::array<std::string, core::kPageMemoSlots> memo;
-    std::function<void()> viewSwitched;
 };
 
 State& S() {
@@ -39,12 +39,7 @@ void SwitchView(const char* shown, const char* hidden) {
     ui.SetInt(strip, ui::attr::kTop, 61);
     if (ui::ControlId other = MainControl(hidden)) ui.SetInt(other, ui::attr::kVisible, 0);
     ui.SetInt(strip, ui::attr::kVisible, 1);
-    std::function<void()> hook;
-    {
-        std::lock_guard lock(S().mutex);
-        hook = S().viewSwitched;
-    }
-    if (hook) hook();
+    core::SyncViewSelectors();
     SelectCategoryTab(shown, ui.GetInt(strip, ui::attr::kValue));
 }
 
@@ -77,11 +72,6 @@ void SetPageMemo(int slot, const std::string& memo) {
 
 void Show4KView() { SwitchView(core::kStrip4K, core::kStripHd); }
 void ShowHdView() { SwitchView(core::kStripHd, core::kStrip4K); }
-
-void SetViewSwitchedHook(std::function<void()> hook) {
-    std::lock_guard lock(S().mutex);
-    S().viewSwitched = std::move(hook);
-}
 
 void SelectCategoryTab(std::string_view strip, int position) {
     std::string memo = PageMemo(core::MemoSlotOf(strip, position));

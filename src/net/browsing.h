@@ -17,11 +17,9 @@ std::string PageMemo(int slot);
 void SetPageMemo(int slot, const std::string& memo);
 
 // Moves the strip into the window (left 2, top 61), hides the other, shows it, then runs the
-// tab change for its current page.
+// tab change for its current page. The view selectors follow the strip in the window.
 void Show4KView();
 void ShowHdView();
-// Runs after a view switch (the application syncs its view selectors there). Set once.
-void SetViewSwitchedHook(std::function<void()> hook);
 
 // Page change of a strip: restores the page box and total label from the memo, makes the
 // page's category current and requests page 1 unless the page is marked loaded.

@@ -9,6 +9,7 @@
 
 #include "core/builtin_images.h"
 #include "core/control_names.h"
+#include "core/main_window.h"
 #include "core/preview_cache.h"
 #include "core/window_registry.h"
 #include "net/category_paths.h"
@@ -27,12 +28,6 @@ namespace {
 constexpr int kButtonElem = 1;
 constexpr int kPreviewWidth = 296, kPreviewHeight = 156;
 constexpr ui::Rect kButtonRect{235, 125, 60, 30};
-
-void ShowBusy(bool shown) {
-    if (ui::ControlId picture =
-            core::ControlOf(core::WindowKind::Main, core::controls::main_window::kLoading))
-        core::Ui().SetInt(picture, ui::attr::kLeft, shown ? 520 : -300);
-}
 
 // One preview to fetch. Pieces that name the same file share one fetch.
 struct Fetch {
@@ -100,7 +95,7 @@ void EnsureButtonElement(ui::ControlId list, const core::Category& category) {
 }  // namespace
 
 void OnItemButton(const core::Category& category, int code, int item) {
-    if (code != net::kItemButtonPressed) return;
+    if (code != ui::kElemClickCode) return;
     std::optional<std::string> path = net::CategoryPathAt(category.name, item);
     if (!path) return;
     net::SendToNode(net::DownloadRequest(category.name, *path, MachineIdentifier(), net::NodeId()));
@@ -110,7 +105,7 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
                       const std::string& baseUrl) {
     ui::Engine& ui = core::Ui();
     ui::ControlId list = core::ControlOf(core::WindowKind::Main, category.list);
-    ShowBusy(true);
+    core::ShowLoadingIndicator(true);
     net::ClearCategoryPaths(category.name);
     if (list && ui.IcoItemCount(list) != 0) ui.DeleteIcoItem(list, -1);
     std::vector<std::string> pieces = sys::Split(listText, "[a]");
@@ -169,7 +164,7 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
         if (locked) ui.UnlockUpdate(list);
     }
     if (button) ui.DestroyImage(button);
-    ShowBusy(false);
+    core::ShowLoadingIndicator(false);
 }
 
 }  // namespace wallpaper

@@ -10,6 +10,7 @@
 #include "app/handlers.h"
 #include "app/startup.h"
 #include "core/categories.h"
+#include "core/main_window.h"
 #include "core/window_registry.h"
 #include "memory_settings_store.h"
 #include "ui/headless_engine.h"
@@ -370,9 +371,9 @@ TEST_F(Shell, RotationWindowIsModalAndHasOneIdentity) {
 }
 
 TEST_F(Shell, LoadingIndicatorMovesInAndOut) {
-    app::ShowLoadingIndicator(true);
+    core::ShowLoadingIndicator(true);
     EXPECT_EQ(engine.Control(Main("加载图片"))->rect, (ui::Rect{520, 448, 288, 80}));
-    app::ShowLoadingIndicator(false);
+    core::ShowLoadingIndicator(false);
     EXPECT_EQ(engine.Control(Main("加载图片"))->rect, (ui::Rect{-300, 448, 288, 80}));
     EXPECT_TRUE(engine.Control(Main("加载图片"))->visible);
 }

@@ -113,7 +113,7 @@ TEST_F(Settings, GbkSectionsKeysAndValuesRoundTripAndAreGbkOnDisk) {
 }
 
 TEST(SettingsDefaults, DefaultStorageFolderIsUnderTheDocumentsFolder) {
-    std::string folder = app::DefaultStorageFolder();
+    std::string folder = core::DefaultStorageFolder();
     ASSERT_TRUE(sys::EndsWith(folder, "\\\\Zerav")) << folder;
     EXPECT_TRUE(core::DirectoryExists(folder.substr(0, folder.size() - 7)));
     EXPECT_TRUE(sys::EndsWith(core::SettingsPath(), "\\data\\Config.ini"));
