@@ -8,6 +8,7 @@
 #include "net/link.h"
 #include "net/requests.h"
 #include "wallpaper/category_list.h"
+#include "wallpaper/downloads.h"
 #include "wallpaper/machine_id.h"
 
 namespace app {
@@ -15,7 +16,8 @@ namespace app {
 void InstallBrowsing() {
     net::DispatchActions actions;
     actions.fillList = wallpaper::FillCategoryList;
-    // The two download starts belong to the desktop part; it fills them in when it lands.
+    actions.startVisibleDownload = [](const std::string& url) { wallpaper::StartWallpaperDownload(url); };
+    actions.startSilentDownload = [](const std::string& url) { wallpaper::StartSilentDownload(url); };
     net::SetDispatchActions(std::move(actions));
     net::SetReplySink(net::DispatchReply);
 

@@ -6,6 +6,7 @@
 // clang-format on
 
 #include "app/browsing.h"
+#include "app/desktop.h"
 #include "app/packet_link.h"
 #include "app/rotation.h"
 #include "app/startup.h"
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
     app::InstallRotation(wallpaper::MachineIdentifier);
+    app::InstallDesktopAndSettings();
     app::InstallBrowsing();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
