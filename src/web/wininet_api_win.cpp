@@ -58,7 +58,7 @@ class WinInetApi final : public InternetApi {
 
 }  // namespace
 
-InternetApi& PlatformInternetApi() {
+InternetApi& DefaultInternetApi() {
     static WinInetApi api;
     return api;
 }
