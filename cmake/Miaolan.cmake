@@ -39,3 +39,29 @@ function(miaolan_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
 endfunction()
+
+# miaolan_headers(target folder)
+# The target's headers, src/<folder>/*.h, become reachable as "folder/x.h" by quoted include, for
+# the target and for whatever links it, and for nothing else: each folder is staged alone under
+# build/include, so an include of a folder the target does not link fails to build. -iquote keeps
+# them from ever standing in for a system header such as <sys/wait.h>.
+function(miaolan_headers target folder)
+  set(stage ${CMAKE_BINARY_DIR}/include/${folder})
+  file(MAKE_DIRECTORY ${stage})
+  if(NOT EXISTS ${stage}/${folder})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${folder} ${stage}/${folder} SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_compile_options(${target} INTERFACE "-iquote${stage}")
+  else()
+    target_compile_options(${target} PUBLIC "-iquote${stage}")
+  endif()
+endfunction()
+
+# miaolan_quote_dirs(target PUBLIC|PRIVATE|INTERFACE dir...): plain folders on the quoted path.
+function(miaolan_quote_dirs target scope)
+  foreach(dir ${ARGN})
+    target_compile_options(${target} ${scope} "-iquote${dir}")
+  endforeach()
+endfunction()
