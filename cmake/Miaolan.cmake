@@ -20,8 +20,9 @@ add_custom_target(miaolan_tsan_tests)
 
 # miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
 # One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine.
+# DISPLAY: the test makes windows; without an X display the wine launcher gives it a private Xvfb.
 function(miaolan_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -36,8 +37,14 @@ function(miaolan_test name)
   if("tsan" IN_LIST labels)
     add_dependencies(miaolan_tsan_tests ${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+  if(T_DISPLAY)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels};display"
+                                    ENVIRONMENT MIAOLAN_NEEDS_DISPLAY=1)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+  endif()
 endfunction()
 
 # miaolan_headers(target folder)

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/builtin_images.h"
 #include "app/window_designs.h"
+#include "core/builtin_images.h"
 #include "ui/win32_engine.h"
 
 namespace {
