@@ -5,7 +5,9 @@
 #include <objbase.h>
 // clang-format on
 
+#include "app/desktop.h"
 #include "app/packet_link.h"
+#include "app/rotation.h"
 #include "app/startup.h"
 #include "sys/paths.h"
 #include "sys/trace_win.h"
@@ -21,6 +23,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
+    app::InstallRotation({});
+    app::InstallDesktopAndSettings();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
 }
