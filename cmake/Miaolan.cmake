@@ -43,12 +43,11 @@ function(miaolan_test name)
     list(APPEND extra RESOURCE_LOCK ${T_LOCK})
   endif()
   if(T_DISPLAY)
-    list(APPEND labels display)
     list(APPEND extra ENVIRONMENT MIAOLAN_NEEDS_DISPLAY=1)
   endif()
   if(extra)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}" ${extra})
+                         PROPERTIES ${extra} TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
