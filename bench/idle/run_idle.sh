@@ -7,7 +7,9 @@
 #
 # Per run and then as median [min, max] over the runs: private memory (Linux: RssAnon and
 # the private pages of smaps_rollup; Windows: PrivateUsage), CPU over the stretch, and
-# wake-ups per second (context switches) of each thread, for the program and the anchor.
+# wake-ups per second of each thread, for the program and the anchor. Wake-ups are counted as
+# context switches: under Wine every wait and most system calls are a round trip to the
+# wineserver, so one wake-up of a thread shows as several switches.
 # Goal: private memory under 25 MB, no wake-ups beyond the one-second rotation pass and the
 # packet library's own.
 set -euo pipefail
@@ -127,8 +129,8 @@ for run in $(seq "$runs"); do
   app_wakes=$(wakes app)
   anchor_wakes=$(wakes anchor)
   mb() { awk -v k="$1" 'BEGIN{printf "%.1f", k / 1024}'; }
-  echo "idle: run $run program: RssAnon $(mb "$a_anon") MB (peak $(mb "$peak_app")), private pages $(mb "$a_private") MB, Windows PrivateUsage $(mb $((w_app_private / 1024))) MB, CPU ${app_cpu} % (Windows view ${w_cpu} %), wake-ups/s ${app_wakes}"
-  echo "idle: run $run anchor:  RssAnon $(mb "$n_anon") MB (peak $(mb "$peak_anchor")), private pages $(mb "$n_private") MB, Windows PrivateUsage $(mb $((w_anchor_private / 1024))) MB, CPU ${anchor_cpu} %, wake-ups/s ${anchor_wakes}"
+  echo "idle: run $run program: RssAnon $(mb "$a_anon") MB (peak $(mb "$peak_app")), private pages $(mb "$a_private") MB, Windows PrivateUsage $(mb $((w_app_private / 1024))) MB, CPU ${app_cpu} % (Windows view ${w_cpu} %), switches/s ${app_wakes}"
+  echo "idle: run $run anchor:  RssAnon $(mb "$n_anon") MB (peak $(mb "$peak_anchor")), private pages $(mb "$n_private") MB, Windows PrivateUsage $(mb $((w_anchor_private / 1024))) MB, CPU ${anchor_cpu} %, switches/s ${anchor_wakes}"
   echo "$a_anon $a_private $w_app_private $app_cpu ${app_wakes%% *} $n_anon $n_private $w_anchor_private $anchor_cpu ${anchor_wakes%% *}" >>"$results"
 
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -143,13 +145,16 @@ summary() {
     awk -v scale="$2" '{v[NR] = $1 / scale} END {m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2;
       printf "%.2f [%.2f, %.2f]", m, v[1], v[NR]}'
 }
+# The program's figure over the anchor's; "-" when the anchor's is 0 in some run.
 ratio() {
-  awk '{printf "%s\n", ($'"$2"' > 0 ? $'"$1"' / $'"$2"' : 0)}' "$results" | sort -g |
-    awk '{v[NR] = $1} END {m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.2f [%.2f, %.2f]", m, v[1], v[NR]}'
+  awk '$'"$2"' <= 0 {zero = 1} {print $'"$1"' / ($'"$2"' > 0 ? $'"$2"' : 1)} END {if (zero) print "zero"}' "$results" |
+    sort -g | awk '/zero/ {z = 1; next} {v[++n] = $1}
+      END {if (z || !n) {printf "-"; exit}; m = (n % 2) ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2;
+        printf "%.2f [%.2f, %.2f]", m, v[1], v[n]}'
 }
 echo "idle: ${runs} run(s) of ${minutes} min, median [min, max]"
 echo "idle: program RssAnon MB $(summary 1 1024), private pages MB $(summary 2 1024), Windows PrivateUsage MB $(summary 3 1048576)"
-echo "idle: program CPU % $(summary 4 1), wake-ups/s $(summary 5 1)"
+echo "idle: program CPU % $(summary 4 1), switches/s $(summary 5 1)"
 echo "idle: anchor  RssAnon MB $(summary 6 1024), private pages MB $(summary 7 1024), Windows PrivateUsage MB $(summary 8 1048576)"
-echo "idle: anchor  CPU % $(summary 9 1), wake-ups/s $(summary 10 1)"
-echo "idle: program/anchor: RssAnon $(ratio 1 6), private pages $(ratio 2 7), CPU $(ratio 4 9), wake-ups $(ratio 5 10)"
+echo "idle: anchor  CPU % $(summary 9 1), switches/s $(summary 10 1)"
+echo "idle: program/anchor: RssAnon $(ratio 1 6), private pages $(ratio 2 7), CPU $(ratio 4 9), switches $(ratio 5 10)"

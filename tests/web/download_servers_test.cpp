@@ -11,7 +11,7 @@
 
 #include "download_test_support.h"
 #include "socket_compat.h"
-#include "web/mapped_file.h"
+#include "web/output_file.h"
 
 using namespace dltest;
 
