@@ -177,15 +177,19 @@ TEST_F(ProgramWithNode, RotationAsksTheNodeForANewWallpaperOnceItsPeriodHasPasse
     // Keep-alives went out between, at most a minute apart.
     EXPECT_TRUE(e2e::WaitForNodeLog(L"&4 no reply", 1, kWait));
 
-    // The node's answer is applied without any window: some picture of the catalogue is
-    // now the desktop, written anew.
-    std::vector<COLORREF> colours;
-    for (const auto& p : e2e::Catalogue()) colours.push_back(p.colour);
-    int shown = WaitForDesktopColour(colours, kListWait);
+    // The node's answer is applied without any window: the bitmap is written anew with a
+    // picture of the catalogue, and the desktop shows it.
+    for (int waited = 0; WriteTime(DesktopValue(L"Wallpaper")) <= before && waited <= kListWait;
+         waited += 250)
+        Sleep(250);
+    ASSERT_GT(WriteTime(DesktopValue(L"Wallpaper")), before);
+    COLORREF applied = e2e::BitmapCentre(DesktopValue(L"Wallpaper"));
+    bool known = false;
+    for (const auto& p : e2e::Catalogue()) known |= e2e::Near(p.colour, applied);
+    EXPECT_TRUE(known) << "the bitmap is no picture of the catalogue";
+    EXPECT_EQ(WaitForDesktopColour({applied}, kWait), 0);
     e2e::Shoot(L"rotated");
-    ASSERT_GE(shown, 0) << "the desktop shows no picture of the catalogue";
-    ExpectDesktopIs(colours[static_cast<size_t>(shown)]);
-    EXPECT_GT(WriteTime(DesktopValue(L"Wallpaper")), before);
+    ExpectDesktopIs(applied);
     ExitFromTray();
 }
 
