@@ -1,7 +1,9 @@
 #include <windows.h>
 
-#include "sys/native_calls.h"
 #include "sys/delay.h"
+#include "sys/native_calls.h"
+#include "sys/scoped_win.h"
+#include "sys/trace_win.h"
 
 namespace sys {
 
@@ -18,24 +20,25 @@ void PumpPendingMessages() {
 bool DelayWithMessages(int32_t amount, int64_t unit) {
     LARGE_INTEGER due;
     due.QuadPart = DelayDueTime(amount, unit);
-    HANDLE timer = Native<Row::CreateWaitableTimerA>()(nullptr, FALSE, nullptr);
-    if (!timer || !Native<Row::SetWaitableTimer>()(timer, &due, 0, nullptr, nullptr, FALSE)) {
+    ScopedHandle timer(Native<Row::CreateWaitableTimerA>()(nullptr, FALSE, nullptr));
+    if (!timer || !Native<Row::SetWaitableTimer>()(timer.get(), &due, 0, nullptr, nullptr, FALSE)) {
         // Without a timer the wait would spin forever; sleep instead (messages wait meanwhile).
-        if (timer) Native<Row::CloseHandle>()(timer);
+        TraceLastError(timer ? "SetWaitableTimer" : "CreateWaitableTimerA");
         if (due.QuadPart < 0) Sleep(static_cast<DWORD>((-due.QuadPart + 9999) / 10000));
         return true;
     }
     constexpr DWORD kAllInput = 0xFF;  // QS_KEY .. QS_HOTKEY
+    HANDLE handle = timer.get();
     for (;;) {
-        DWORD r = Native<Row::MsgWaitForMultipleObjects>()(1, &timer, FALSE, INFINITE, kAllInput);
+        DWORD r = Native<Row::MsgWaitForMultipleObjects>()(1, &handle, FALSE, INFINITE, kAllInput);
         if (r == WAIT_OBJECT_0) break;
         if (r == WAIT_FAILED) {
             // A broken handle would spin the loop; treat it as the timer having fired.
+            TraceLastError("MsgWaitForMultipleObjects");
             break;
         }
         PumpPendingMessages();
     }
-    Native<Row::CloseHandle>()(timer);
     return true;
 }
 
