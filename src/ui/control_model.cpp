@@ -32,7 +32,8 @@ bool ControlModel::SetInt(int attribute, int v) {
             return true;
         case attr::kValue:
             // A page that does not exist is never current: the container keeps its page.
-            if (kind() == Kind::Selectthefolder && (v < 0 || v >= static_cast<int>(pages.size()))) return false;
+            if (kind() == Kind::Selectthefolder && (v < 0 || v >= static_cast<int>(pages.size())))
+                return false;
             value = v;
             return true;
         case attr::kCurrentSelection:

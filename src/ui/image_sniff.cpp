@@ -6,11 +6,13 @@ namespace ui {
 namespace {
 
 uint32_t Be16(std::string_view b, size_t at) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) << 8 | static_cast<unsigned char>(b[at + 1]);
+    return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) << 8 |
+           static_cast<unsigned char>(b[at + 1]);
 }
 uint32_t Be32(std::string_view b, size_t at) { return Be16(b, at) << 16 | Be16(b, at + 2); }
 uint32_t Le16(std::string_view b, size_t at) {
-    return static_cast<unsigned char>(b[at]) | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8;
+    return static_cast<unsigned char>(b[at]) | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1]))
+                                                   << 8;
 }
 uint32_t Le32(std::string_view b, size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
 
@@ -68,7 +70,8 @@ ImageSize SniffImageSize(std::string_view b) {
         case ImageFormat::Bmp: {
             // Height is negative for a top-down bitmap.
             int32_t height = static_cast<int32_t>(Le32(b, 22));
-            return Checked(static_cast<int32_t>(Le32(b, 18)), height < 0 ? -static_cast<int64_t>(height) : height);
+            return Checked(static_cast<int32_t>(Le32(b, 18)),
+                           height < 0 ? -static_cast<int64_t>(height) : height);
         }
         case ImageFormat::Unknown:
             break;
