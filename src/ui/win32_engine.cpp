@@ -308,8 +308,10 @@ void Win32Engine::SetPicture(ControlId control, const std::string& bytes) {
         Ctl* c = s.FindCtl(control);
         if (!c) return;
         c->picture = picture;
-        if (picture) picture->frame = 0;
-        if (Win* w = s.FindWin(c->window)) s.StartAnimation(*w, *c);
+        if (Win* w = s.FindWin(c->window); w && c->slot) {
+            KillTimer(w->hwnd, win32::kAnimationBase + c->slot);
+            s.StartAnimation(*w, *c);
+        }
         s.Invalidate(c);
     });
 }
@@ -318,6 +320,13 @@ void* Win32Engine::NativeWindow(WindowId window) {
     return state_->OnUi([&]() -> void* {
         Win* w = state_->FindWin(window);
         return w ? w->hwnd : nullptr;
+    });
+}
+
+void* Win32Engine::NativeControl(ControlId control) {
+    return state_->OnUi([&]() -> void* {
+        Ctl* c = state_->FindCtl(control);
+        return c ? c->native : nullptr;
     });
 }
 

@@ -20,9 +20,10 @@ const wchar_t kCallClass[] = L"MiaolanUiCalls";
 // The one trampoline: the Win of a window is stored with it at WM_NCCREATE.
 LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
-        auto* w = static_cast<Win*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        w->hwnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+        if (auto* w = static_cast<Win*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams)) {
+            w->hwnd = hwnd;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+        }
     }
     auto* w = reinterpret_cast<Win*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!w || !w->engine) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -117,11 +118,10 @@ void Win32Engine::State::AddControl(Win& w, Ctl* parent, const ControlDesign& d)
 }
 
 void Win32Engine::State::StartAnimation(Win& w, Ctl& c) {
-    if (!c.slot) return;
-    KillTimer(w.hwnd, win32::kAnimationBase + c.slot);
     auto* picture = c.picture ? c.picture.get() : c.image.get();
-    if (c.kind() == Kind::PictureBox && picture && picture->frames.size() > 1)
-        SetTimer(w.hwnd, win32::kAnimationBase + c.slot, picture->delays[picture->frame], nullptr);
+    if (!c.slot || c.kind() != Kind::PictureBox || !picture || picture->frames.size() < 2) return;
+    // Replaces the timer of the picture before, if any.
+    SetTimer(w.hwnd, win32::kAnimationBase + c.slot, picture->delays[picture->frame], nullptr);
 }
 
 void Win32Engine::State::OnTimer(Win& w, UINT_PTR id) {
