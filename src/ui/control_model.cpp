@@ -201,7 +201,7 @@ uint32_t ControlModel::TabData(int page) const {
 bool ControlModel::Unlock() { return lockDepth > 0 && --lockDepth == 0; }
 
 bool ControlModel::Locked() const {
-    for (const ControlModel* c = this; c; c = c->parent)
+    for (const ControlModel* c = this; c; c = c->container)
         if (c->lockDepth > 0) return true;
     return false;
 }

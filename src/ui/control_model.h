@@ -46,7 +46,7 @@ struct ControlModel {
     ControlDesign design;
     // The tab container of a page, and the pages of a container; they point into the engine
     // that owns the controls.
-    ControlModel* parent = nullptr;
+    ControlModel* container = nullptr;
     std::vector<ControlModel*> pages;
 
     Rect rect;

@@ -19,7 +19,8 @@ void HeadlessEngine::AddControlLocked(WindowId window, HeadlessControl* parent, 
     HeadlessControl& c = controls_[id];
     c.id = id;
     c.window = window;
-    c.parent = parent;
+    c.container = parent;
+    c.parent = parent ? parent->id : 0;
     c.FromDesign(design);
     if (parent) parent->pages.push_back(&c);
     windows_[window].controls.push_back(id);

@@ -16,7 +16,8 @@ namespace ui {
 
 // A control as the headless engine keeps it: the shared model plus what a check reads.
 struct HeadlessControl : ControlModel {
-    std::string picture;  // picture box bytes
+    ControlId parent = 0;  // the tab container of a page
+    std::string picture;   // picture box bytes
     int redraws = 0;
 };
 
@@ -100,7 +101,7 @@ class HeadlessEngine : public Engine {
     // Clicks an item button element of an icon list (code 65538 unless given).
     void ClickElem(ControlId list, int elemKind, int item, int code = kElemClickCode);
 
-    // A copy of the control; its parent and pages point into the engine.
+    // A copy of the control; its container and pages point into the engine.
     std::optional<HeadlessControl> Control(ControlId control);
     std::optional<HeadlessWindow> Window(WindowId window);
     // Every window ever created that still exists, in creation order.

@@ -35,20 +35,20 @@ bool Contains(const Rect& r, int x, int y) {
 
 Rect AbsoluteRect(const ControlModel& c) {
     Rect r = c.rect;
-    if (c.parent) {
-        r.left += c.parent->rect.left;
-        r.top += c.parent->rect.top;
+    if (c.container) {
+        r.left += c.container->rect.left;
+        r.top += c.container->rect.top;
     }
     return r;
 }
 
 bool Shown(const ControlModel& c) {
     if (!c.visible) return false;
-    if (!c.parent) return true;
-    if (!c.parent->visible) return false;
-    const auto& pages = c.parent->pages;
+    if (!c.container) return true;
+    if (!c.container->visible) return false;
+    const auto& pages = c.container->pages;
     int index = static_cast<int>(std::find(pages.begin(), pages.end(), &c) - pages.begin());
-    return index == c.parent->value;
+    return index == c.container->value;
 }
 
 Rect ItemRect(const ControlModel& list, int index) {

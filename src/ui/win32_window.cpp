@@ -103,7 +103,7 @@ void Win32Engine::State::AddControl(Win& w, Ctl* parent, const ControlDesign& d)
     auto c = std::make_unique<Ctl>();
     c->id = nextControl++;
     c->window = w.id;
-    c->parent = parent;
+    c->container = parent;
     c->FromDesign(d);
     c->slot =
         static_cast<int>(w.controls.size()) < win32::kMaxSlots ? static_cast<int>(w.controls.size()) + 1 : 0;

@@ -24,7 +24,7 @@ struct Controls {
         d.rect = rect;
         ui::ControlModel& c = owned.emplace_back();
         c.FromDesign(d);
-        c.parent = parent;
+        c.container = parent;
         if (parent) parent->pages.push_back(&c);
         all.push_back(&c);
         return c;
