@@ -18,10 +18,11 @@ include(GoogleTest)
 # The TSan build compiles only the tests labelled "tsan" (the threaded libraries).
 add_custom_target(miaolan_tsan_tests)
 
-# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
-# One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine.
+# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [LOCK resource])
+# One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine. Tests
+# naming the same LOCK never run at the same time.
 function(miaolan_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -36,6 +37,37 @@ function(miaolan_test name)
   if("tsan" IN_LIST labels)
     add_dependencies(miaolan_tsan_tests ${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+  if(T_LOCK)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}" RESOURCE_LOCK ${T_LOCK})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+  endif()
+endfunction()
+
+# miaolan_headers(target folder)
+# The target's headers, src/<folder>/*.h, become reachable as "folder/x.h" by quoted include, for
+# the target and for whatever links it, and for nothing else: each folder is staged alone under
+# build/include, so an include of a folder the target does not link fails to build. -iquote keeps
+# them from ever standing in for a system header such as <sys/wait.h>.
+function(miaolan_headers target folder)
+  set(stage ${CMAKE_BINARY_DIR}/include/${folder})
+  file(MAKE_DIRECTORY ${stage})
+  if(NOT EXISTS ${stage}/${folder})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${folder} ${stage}/${folder} SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_compile_options(${target} INTERFACE "-iquote${stage}")
+  else()
+    target_compile_options(${target} PUBLIC "-iquote${stage}")
+  endif()
+endfunction()
+
+# miaolan_quote_dirs(target PUBLIC|PRIVATE|INTERFACE dir...): plain folders on the quoted path.
+function(miaolan_quote_dirs target scope)
+  foreach(dir ${ARGN})
+    target_compile_options(${target} ${scope} "-iquote${dir}")
+  endforeach()
 endfunction()

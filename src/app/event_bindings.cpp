@@ -3,10 +3,15 @@
 #include "app/handlers.h"
 #include "app/shell.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "app/window_designs.h"
+#include "core/categories.h"
+#include "core/control_names.h"
+#include "core/window_registry.h"
 
 namespace app {
 namespace {
+
+using namespace core::controls;
 
 using ui::Event;
 using ui::EventKind;
@@ -21,16 +26,16 @@ bool IsClick(const Event& e, const std::string& name, const char* wanted) {
 }
 
 // Every window: its identity is taken when it is created and dropped when it goes.
-bool Common(WindowKind kind, const Event& e) {
-    if (e.kind == EventKind::Created) RememberWindow(kind, e.window);
-    if (e.kind == EventKind::Destroying) ForgetWindow(e.window);
+bool Common(core::WindowKind kind, const Event& e) {
+    if (e.kind == EventKind::Created) core::RememberWindow(kind, e.window);
+    if (e.kind == EventKind::Destroying) core::ForgetWindow(e.window);
     return true;
 }
 
 bool MainEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Main, e);
+        Common(core::WindowKind::Main, e);
         RunStartupSteps();
         return true;
     }
@@ -40,7 +45,7 @@ bool MainEvents(const Event& e) {
     }
     if (e.kind == EventKind::Destroying) {
         RemoveTrayIcon();
-        Common(WindowKind::Main, e);
+        Common(core::WindowKind::Main, e);
         return true;
     }
     if (e.kind == EventKind::CloseRequested) {
@@ -48,45 +53,46 @@ bool MainEvents(const Event& e) {
         HideMainWindow();
         return false;
     }
-    const std::string name = Ui().ControlName(e.control);
-    if (e.kind == EventKind::Tick && name == "时钟1")
+    const std::string name = core::Ui().ControlName(e.control);
+    if (e.kind == EventKind::Tick && name == main_window::kConnectTimer)
         Run(h.ConnectToNode);
-    else if (e.kind == EventKind::MenuChosen && name == "菜单")
+    else if (e.kind == EventKind::MenuChosen && name == main_window::kTrayMenu)
         OnTrayMenu(e.value);
-    else if (IsClick(e, name, "单选框EX1"))
+    else if (IsClick(e, name, main_window::kView4K))
         Run(h.Show4KView);
-    else if (IsClick(e, name, "单选框EX2"))
+    else if (IsClick(e, name, main_window::kViewHd))
         Run(h.ShowHdView);
-    else if (IsClick(e, name, "单选框EX3"))
+    else if (IsClick(e, name, main_window::kViewDynamic))
         ShowDynamicWallpaperNotice();
-    else if (IsClick(e, name, "destroy"))
+    else if (IsClick(e, name, kCloseButton))
         HideMainWindow();
     else if (IsClick(e, name, "destroy1"))
         MinimizeMainWindow();
     else if (IsClick(e, name, "destroy2"))
         OpenSettingsWindow();
-    else if (e.kind == EventKind::PageChanged && (name == "静态4K" || name == "静态壁纸"))
+    else if (e.kind == EventKind::PageChanged && (name == core::kStrip4K || name == core::kStripHd))
         Run(h.SelectCategoryTab, name, e.value);
     else if (e.kind == EventKind::ItemChosen) {
         // The HD car page has never had an item-choice handler; its items do nothing.
-        const std::string category = CategoryOfList(name);
-        if (!category.empty() && name != "汽车壁纸") Run(h.SendDetailRequest, category, e.value);
-    } else if (IsClick(e, name, "按钮EX1"))
+        const core::Category* category = core::CategoryOfList(name);
+        if (category && name != "汽车壁纸") Run(h.SendDetailRequest, category->name, e.value);
+    } else if (IsClick(e, name, main_window::kFirstPage))
         Run(h.FirstPage);
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, main_window::kPreviousPage))
         Run(h.PreviousPage);
-    else if (IsClick(e, name, "按钮EX3"))
+    else if (IsClick(e, name, main_window::kNextPage))
         Run(h.NextPage);
     return true;
 }
 
 bool DetailEvents(const Event& e) {
     if (e.kind == EventKind::CloseRequested) return HideDetailWindow();
-    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Detail, e);
-    const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1"))
+    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
+        return Common(core::WindowKind::Detail, e);
+    const std::string name = core::Ui().ControlName(e.control);
+    if (IsClick(e, name, detail_window::kFavourite))
         ShowFavouriteNotice();
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, detail_window::kDownload))
         Run(InstalledHandlers().SendDetailDownloadRequest);
     return true;
 }
@@ -95,14 +101,14 @@ bool DownloadEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::CloseRequested) return HideDownloadWindow();
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
-        return Common(WindowKind::Download, e);
-    const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1")) {
+        return Common(core::WindowKind::Download, e);
+    const std::string name = core::Ui().ControlName(e.control);
+    if (IsClick(e, name, download_window::kChangeNode)) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, "按钮EX2"))
+    } else if (IsClick(e, name, download_window::kSponsor))
         Run(h.ShowSponsorNotice);
-    else if (e.kind == EventKind::Tick && name == "时钟1")
+    else if (e.kind == EventKind::Tick && name == download_window::kProgressTimer)
         Run(h.ShowDownloadProgress);
     return true;
 }
@@ -110,16 +116,16 @@ bool DownloadEvents(const Event& e) {
 bool NodeEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Node, e);
+        Common(core::WindowKind::Node, e);
         Run(h.NodeWindowCreated);
         return true;
     }
-    if (e.kind == EventKind::Destroying) return Common(WindowKind::Node, e);
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Node, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
-    if (e.kind == EventKind::RowChosen && name == "超级列表框EX1")
+    const std::string name = core::Ui().ControlName(e.control);
+    if (e.kind == EventKind::RowChosen && name == node_window::kNodeList)
         RememberNodeRow(e.value);
-    else if (IsClick(e, name, "按钮EX1"))
+    else if (IsClick(e, name, node_window::kConfirm))
         Run(h.ChangeNode);
     return true;
 }
@@ -127,25 +133,25 @@ bool NodeEvents(const Event& e) {
 bool SettingsEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Settings, e);
+        Common(core::WindowKind::Settings, e);
         Run(h.SettingsWindowCreated);
         return true;
     }
-    if (e.kind == EventKind::Destroying) return Common(WindowKind::Settings, e);
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Settings, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "单选框EX1"))
+    const std::string name = core::Ui().ControlName(e.control);
+    if (IsClick(e, name, settings_window::kAutoStart))
         Run(h.ToggleAutoStart);
-    else if (IsClick(e, name, "按钮EX4")) {
+    else if (IsClick(e, name, settings_window::kChangeNode)) {
         OpenNodeWindow();
         Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, "按钮EX3"))
+    } else if (IsClick(e, name, settings_window::kOpenRotation))
         OpenRotationWindow();
-    else if (IsClick(e, name, "按钮EX1"))
+    else if (IsClick(e, name, settings_window::kChangeFolder))
         Run(h.ChangeStorageFolder);
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, settings_window::kOpenFolder))
         Run(h.OpenStorageFolder);
-    else if (IsClick(e, name, "destroy"))
+    else if (IsClick(e, name, kCloseButton))
         CloseSettingsWindow();
     return true;
 }
@@ -153,53 +159,65 @@ bool SettingsEvents(const Event& e) {
 bool RotationEvents(const Event& e) {
     Handlers& h = InstalledHandlers();
     if (e.kind == EventKind::Created) {
-        Common(WindowKind::Rotation, e);
+        Common(core::WindowKind::Rotation, e);
         Run(h.RotationWindowCreated);
         return true;
     }
-    if (e.kind == EventKind::Destroying) return Common(WindowKind::Rotation, e);
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Rotation, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
-    if (e.kind == EventKind::TextChanged && name == "编辑框EX1")
+    const std::string name = core::Ui().ControlName(e.control);
+    if (e.kind == EventKind::TextChanged && name == rotation_window::kPeriodBox)
         Run(h.RotationPeriodChanged);
-    else if (e.kind == EventKind::SelectionChanged && name == "组合框EX1")
+    else if (e.kind == EventKind::SelectionChanged && name == rotation_window::kCategoryCombo)
         Run(h.RotationCategoryChanged, e.value);
-    else if (IsClick(e, name, "destroy"))
+    else if (IsClick(e, name, kCloseButton))
         CloseRotationWindow();
     return true;
 }
 
 bool ExitEvents(const Event& e) {
-    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying) return Common(WindowKind::Exit, e);
+    if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
+        return Common(core::WindowKind::Exit, e);
     if (e.kind == EventKind::CloseRequested) return true;
-    const std::string name = Ui().ControlName(e.control);
-    if (IsClick(e, name, "按钮EX1"))
+    const std::string name = core::Ui().ControlName(e.control);
+    if (IsClick(e, name, exit_window::kConfirm))
         ExitProgram();
-    else if (IsClick(e, name, "按钮EX2"))
+    else if (IsClick(e, name, exit_window::kCancel))
         CloseExitWindow();
     return true;
 }
 
 }  // namespace
 
-ui::EventHandler BindingsFor(WindowKind kind) {
+ui::EventHandler BindingsFor(core::WindowKind kind) {
     switch (kind) {
-        case WindowKind::Main:
+        case core::WindowKind::Main:
             return MainEvents;
-        case WindowKind::Detail:
+        case core::WindowKind::Detail:
             return DetailEvents;
-        case WindowKind::Download:
+        case core::WindowKind::Download:
             return DownloadEvents;
-        case WindowKind::Node:
+        case core::WindowKind::Node:
             return NodeEvents;
-        case WindowKind::Settings:
+        case core::WindowKind::Settings:
             return SettingsEvents;
-        case WindowKind::Rotation:
+        case core::WindowKind::Rotation:
             return RotationEvents;
-        case WindowKind::Exit:
+        case core::WindowKind::Exit:
             return ExitEvents;
     }
     return {};
+}
+
+ui::WindowId OpenWindow(core::WindowKind kind) {
+    ui::WindowId open = core::WindowOf(kind);
+    if (open != 0 && core::Ui().WindowExists(open)) {
+        core::Ui().ShowWindow(open, true);
+        core::Ui().BringToFront(open);
+        return open;
+    }
+    // The identity is taken in the creation event, so the creation handler already finds it.
+    return core::Ui().CreateWindowFrom(DesignOf(kind), BindingsFor(kind));
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 // clang-format on
 
 #include "app/packet_link.h"
+#include "app/rotation.h"
 #include "app/startup.h"
 #include "sys/paths.h"
 #include "ui/win32_engine.h"
@@ -19,6 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
+    app::InstallRotation({});
     app::StartProgram(engine);
     return ui::RunMessageLoop();
 }

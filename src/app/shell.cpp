@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "app/windows.h"
+#include "app/event_bindings.h"
+#include "core/main_window.h"
+#include "core/window_registry.h"
 
 namespace app {
 namespace {
@@ -13,38 +15,39 @@ std::atomic<int> g_nodeRow{0};
 void EndImmediately(int code) { std::_Exit(code); }
 std::atomic<ProcessEnder> g_ender{&EndImmediately};
 
-void CloseKind(WindowKind kind) {
-    ui::WindowId window = WindowOf(kind);
-    if (window) Ui().DestroyWindow(window);
+void CloseKind(core::WindowKind kind) {
+    ui::WindowId window = core::WindowOf(kind);
+    if (window) core::Ui().DestroyWindow(window);
 }
 
 }  // namespace
 
 void ShowMainWindow() {
-    ui::WindowId main = WindowOf(WindowKind::Main);
+    ui::WindowId main = core::WindowOf(core::WindowKind::Main);
     if (!main) return;
-    Ui().ShowWindow(main, true);
-    Ui().SetWindowState(main, ui::WindowState::Normal);
+    core::Ui().ShowWindow(main, true);
+    core::Ui().SetWindowState(main, ui::WindowState::Normal);
 }
 
 void HideMainWindow() {
-    if (ui::WindowId main = WindowOf(WindowKind::Main)) Ui().ShowWindow(main, false);
+    if (ui::WindowId main = core::WindowOf(core::WindowKind::Main)) core::Ui().ShowWindow(main, false);
 }
 
 void MinimizeMainWindow() {
-    if (ui::WindowId main = WindowOf(WindowKind::Main)) Ui().MinimizeWindow(main);
+    if (ui::WindowId main = core::WindowOf(core::WindowKind::Main)) core::Ui().MinimizeWindow(main);
 }
 
 void OnTrayEvent(int kind) {
     if (kind == 2) {
         ShowMainWindow();
     } else if (kind == 3) {
-        if (ui::ControlId menu = ControlOf(WindowKind::Main, "菜单")) Ui().PopupTrayMenu(menu, 5, 5);
+        if (ui::ControlId menu = core::ControlOf(core::WindowKind::Main, "菜单"))
+            core::Ui().PopupTrayMenu(menu, 5, 5);
     }
 }
 
 void RemoveTrayIcon() {
-    if (ui::WindowId main = WindowOf(WindowKind::Main)) Ui().RemoveTrayIcon(main);
+    if (ui::WindowId main = core::WindowOf(core::WindowKind::Main)) core::Ui().RemoveTrayIcon(main);
 }
 
 void OnTrayMenu(int item) {
@@ -63,62 +66,48 @@ void OnTrayMenu(int item) {
     }
 }
 
-void OpenSettingsWindow() { OpenWindow(WindowKind::Settings); }
+void OpenSettingsWindow() { OpenWindow(core::WindowKind::Settings); }
 
-void OpenExitWindow() { OpenWindow(WindowKind::Exit); }
+void OpenExitWindow() { OpenWindow(core::WindowKind::Exit); }
 
 void OpenRotationWindow() {
     // A second request while it is open only brings it forward; the first call is still in
     // its modal loop.
-    if (IsOpen(WindowKind::Rotation)) {
-        OpenWindow(WindowKind::Rotation);
+    if (core::IsOpen(core::WindowKind::Rotation)) {
+        OpenWindow(core::WindowKind::Rotation);
         return;
     }
-    ui::WindowId window = OpenWindow(WindowKind::Rotation);
-    Ui().RunModal(window);
+    ui::WindowId window = OpenWindow(core::WindowKind::Rotation);
+    core::Ui().RunModal(window);
 }
 
-void OpenNodeWindow() { OpenWindow(WindowKind::Node); }
+void OpenNodeWindow() { OpenWindow(core::WindowKind::Node); }
 
-void CloseSettingsWindow() { CloseKind(WindowKind::Settings); }
-void CloseRotationWindow() { CloseKind(WindowKind::Rotation); }
-void CloseExitWindow() { CloseKind(WindowKind::Exit); }
+void CloseSettingsWindow() { CloseKind(core::WindowKind::Settings); }
+void CloseRotationWindow() { CloseKind(core::WindowKind::Rotation); }
+void CloseExitWindow() { CloseKind(core::WindowKind::Exit); }
 
 bool HideDetailWindow() {
-    if (ui::WindowId w = WindowOf(WindowKind::Detail)) Ui().ShowWindow(w, false);
+    if (ui::WindowId w = core::WindowOf(core::WindowKind::Detail)) core::Ui().ShowWindow(w, false);
     return false;
 }
 
 bool HideDownloadWindow() {
-    if (ui::WindowId w = WindowOf(WindowKind::Download)) Ui().ShowWindow(w, false);
+    if (ui::WindowId w = core::WindowOf(core::WindowKind::Download)) core::Ui().ShowWindow(w, false);
     return false;
 }
 
 void ShowDynamicWallpaperNotice() {
-    Ui().MsgBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
-                WindowOf(WindowKind::Main));
+    core::Ui().MsgBox("渺岚壁纸", "动态壁纸正在开发中\r\n关注QQ群,第一时间会发布到群内", "确定",
+                      core::WindowOf(core::WindowKind::Main));
     // The click selected the dynamic selector, but there is no such view to show.
-    SyncViewSelectors();
+    core::SyncViewSelectors();
 }
 
-void SyncViewSelectors() {
-    ui::ControlId strip4K = ControlOf(WindowKind::Main, "静态4K");
-    if (!strip4K) return;
-    int left = Ui().GetInt(strip4K, ui::attr::kLeft);
-    ui::Rect window = Ui().WindowRect(WindowOf(WindowKind::Main));
-    bool in4K = Ui().GetInt(strip4K, ui::attr::kVisible) != 0 && left >= 0 && left < window.width;
-    Ui().SetInt(ControlOf(WindowKind::Main, in4K ? "单选框EX1" : "单选框EX2"), ui::attr::kValue, 1);
-}
-
-void ShowFavouriteNotice() { Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
+void ShowFavouriteNotice() { core::Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
 
 void RememberNodeRow(int row) { g_nodeRow.store(row); }
 int RememberedNodeRow() { return g_nodeRow.load(); }
-
-void ShowLoadingIndicator(bool shown) {
-    if (ui::ControlId picture = ControlOf(WindowKind::Main, "加载图片"))
-        Ui().SetInt(picture, ui::attr::kLeft, shown ? 520 : -300);
-}
 
 void ExitProgram() {
     // Nothing is stopped or saved; only the tray icon goes, so no dead icon stays behind.

@@ -32,16 +32,10 @@ bool HideDownloadWindow();
 
 // The notice of the dynamic view; the view stays, and so does its selector.
 void ShowDynamicWallpaperNotice();
-// Selects the view selector of the strip that is in the window (4K when 静态4K is shown inside
-// the window, HD otherwise). The view switch calls it after moving the strips.
-void SyncViewSelectors();
 void ShowFavouriteNotice();
 
 void RememberNodeRow(int row);
 int RememberedNodeRow();  // initially 0
-
-// The loading picture of the main window: moved into view (left 520) or out (left -300).
-void ShowLoadingIndicator(bool shown);
 
 // Ends the process at once with exit code 0 (after taking the tray icon away).
 void ExitProgram();

@@ -1,19 +1,22 @@
 #include "app/startup.h"
 
-#include "app/connect_timer.h"
+#include "app/event_bindings.h"
 #include "app/handlers.h"
-#include "app/settings.h"
 #include "app/shell.h"
-#include "app/windows.h"
+#include "core/control_names.h"
+#include "core/main_window.h"
+#include "core/settings.h"
+#include "core/window_registry.h"
 
 namespace app {
 namespace {
 
-class TimerOnEngine : public ConnectTimer {
+class TimerOnEngine : public net::ConnectTimer {
   public:
     void SetInterval(int ms) override {
-        if (ui::ControlId timer = ControlOf(WindowKind::Main, "时钟1"))
-            Ui().SetInt(timer, ui::attr::kInterval, ms);
+        if (ui::ControlId timer =
+                core::ControlOf(core::WindowKind::Main, core::controls::main_window::kConnectTimer))
+            core::Ui().SetInt(timer, ui::attr::kInterval, ms);
     }
 };
 
@@ -24,26 +27,26 @@ Handlers& InstalledHandlers() {
     return handlers;
 }
 
-ConnectTimer& MainConnectTimer() {
+net::ConnectTimer& MainConnectTimer() {
     static TimerOnEngine timer;
     return timer;
 }
 
 void RunStartupSteps() {
     Handlers& h = InstalledHandlers();
-    Ui().AddTrayIcon(WindowOf(WindowKind::Main), "渺岚壁纸");
-    InitSettingsAndFolders();
-    OpenWindow(WindowKind::Detail);
-    OpenWindow(WindowKind::Download);
+    core::Ui().AddTrayIcon(core::WindowOf(core::WindowKind::Main), "渺岚壁纸");
+    core::InitSettingsAndFolders();
+    OpenWindow(core::WindowKind::Detail);
+    OpenWindow(core::WindowKind::Download);
     if (h.StartPacketClient) h.StartPacketClient();
     MainConnectTimer().SetInterval(1000);
-    ShowLoadingIndicator(false);
+    core::ShowLoadingIndicator(false);
     if (h.StartRotationThread) h.StartRotationThread();
 }
 
 ui::WindowId StartProgram(ui::Engine& engine) {
-    UseEngine(&engine);
-    return OpenWindow(WindowKind::Main);
+    core::UseEngine(&engine);
+    return OpenWindow(core::WindowKind::Main);
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 // From process start to a running main window.
 #pragma once
 
+#include "net/link.h"
 #include "ui/engine.h"
 
 namespace app {
@@ -13,5 +14,8 @@ ui::WindowId StartProgram(ui::Engine& engine);
 
 // The steps of the main window's creation handler, in order.
 void RunStartupSteps();
+
+// The main window's connect timer 时钟1 (each tick runs Handlers::ConnectToNode).
+net::ConnectTimer& MainConnectTimer();
 
 }  // namespace app

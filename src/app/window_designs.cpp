@@ -1,6 +1,6 @@
 #include "app/window_designs.h"
 
-#include "sys/text.h"
+#include "core/categories.h"
 
 namespace app {
 namespace {
@@ -10,11 +10,8 @@ using ui::Kind;
 using ui::Rect;
 using ui::WindowDesign;
 
-const char* const kPages4K[kPagesPerView] = {"最新4K", "风景4K", "美女4K", "汽车4K",
-                                             "动漫4K", "游戏4K", "动物4K"};
-const char* const kPagesHd[kPagesPerView] = {"最新壁纸", "风景壁纸", "美女壁纸", "汽车壁纸",
-                                             "动漫壁纸", "游戏壁纸", "动物壁纸"};
-const char* const kSubjects[kPagesPerView] = {"最新", "风景", "美女", "汽车", "动漫", "游戏", "动物"};
+// The tab captions, in page order on both strips.
+const char* const kSubjects[core::kPagesPerStrip] = {"最新", "风景", "美女", "汽车", "动漫", "游戏", "动物"};
 
 ControlDesign C(const char* name, Kind kind, Rect rect, const char* caption = "", const char* image = "") {
     ControlDesign d;
@@ -36,11 +33,12 @@ ControlDesign As(ui::Role role, ControlDesign d) {
     return d;
 }
 
-ControlDesign Tabs(const char* name, Rect rect, const char* const* pages) {
-    ControlDesign tabs = C(name, Kind::Selectthefolder, rect);
-    for (int i = 0; i < kPagesPerView; ++i) {
+ControlDesign Tabs(const char* strip, Rect rect) {
+    ControlDesign tabs = C(strip, Kind::Selectthefolder, rect);
+    const auto lists = core::ListsOf(strip);
+    for (int i = 0; i < core::kPagesPerStrip; ++i) {
         // A page's caption is its tab-strip text.
-        tabs.pages.push_back(C(pages[i], Kind::IcoListbox, {4, 57, 1264, 682}, kSubjects[i]));
+        tabs.pages.push_back(C(lists[i], Kind::IcoListbox, {4, 57, 1264, 682}, kSubjects[i]));
     }
     return tabs;
 }
@@ -57,8 +55,8 @@ WindowDesign Main() {
     c.push_back(C("destroy2", Kind::Button, {1184, 16, 20, 24}, "", "btn_settings"));
     c.push_back(C("destroy1", Kind::Button, {1216, 16, 24, 24}, "", "btn_minimize"));
     c.push_back(As(ui::Role::Close, C("destroy", Kind::Button, {1248, 16, 24, 24}, "", "btn_close")));
-    c.push_back(Tabs("静态4K", {1290, 77, 1276, 740}, kPages4K));
-    c.push_back(Tabs("静态壁纸", {2, 61, 1276, 740}, kPagesHd));
+    c.push_back(Tabs(core::kStrip4K, {1290, 77, 1276, 740}));
+    c.push_back(Tabs(core::kStripHd, {2, 61, 1276, 740}));
     c.push_back(C("按钮EX1", Kind::Button, {480, 808, 56, 24}, "首页"));
     c.push_back(C("按钮EX2", Kind::Button, {544, 808, 56, 24}, "上一页"));
     c.push_back(C("编辑框EX1", Kind::Editbox, {608, 808, 24, 24}));
@@ -178,35 +176,24 @@ WindowDesign Exit() {
 
 }  // namespace
 
-ui::WindowDesign DesignOf(WindowKind kind) {
+ui::WindowDesign DesignOf(core::WindowKind kind) {
     switch (kind) {
-        case WindowKind::Main:
+        case core::WindowKind::Main:
             return Main();
-        case WindowKind::Detail:
+        case core::WindowKind::Detail:
             return Detail();
-        case WindowKind::Download:
+        case core::WindowKind::Download:
             return Download();
-        case WindowKind::Node:
+        case core::WindowKind::Node:
             return Node();
-        case WindowKind::Settings:
+        case core::WindowKind::Settings:
             return Settings();
-        case WindowKind::Rotation:
+        case core::WindowKind::Rotation:
             return Rotation();
-        case WindowKind::Exit:
+        case core::WindowKind::Exit:
             return Exit();
     }
     return {};
 }
-
-std::string CategoryOfList(const std::string& listName) {
-    for (int i = 0; i < kPagesPerView; ++i) {
-        if (listName == kPages4K[i]) return std::string("4K") + kSubjects[i];
-        if (listName == kPagesHd[i]) return std::string("K") + kSubjects[i];
-    }
-    return {};
-}
-
-const char* const* PagesOf4K() { return kPages4K; }
-const char* const* PagesOfHd() { return kPagesHd; }
 
 }  // namespace app

@@ -5,6 +5,7 @@
 #include "net/link.h"
 #include "net/node_id.h"
 #include "sys/text.h"
+#include "ui/engine.h"
 
 namespace net {
 
@@ -90,7 +91,7 @@ bool SendDetailRequest(std::string_view category, const std::vector<std::string>
 
 bool SendListDownloadRequest(std::string_view category, int eventCode, int position,
                              const std::vector<std::string>& paths, const MachineIdSource& machineId) {
-    if (eventCode != kItemButtonPressed) return false;
+    if (eventCode != ui::kElemClickCode) return false;
     const std::string* path = PathAt(paths, position);
     if (!path) return false;
     std::string id = machineId ? machineId() : std::string();

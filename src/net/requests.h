@@ -27,9 +27,6 @@ std::string DownloadRequest(std::string_view category, std::string_view path, st
 std::string ChangeWallpaperRequest(std::string_view rotationType, std::string_view machineId);
 std::string KeepAliveRequest();  // "&4"
 
-// The event code of a list item's button press; every other code is ignored.
-constexpr int kItemButtonPressed = 65538;
-
 // Computes the machine identifier; called right before a request that carries it is built.
 using MachineIdSource = std::function<std::string()>;
 

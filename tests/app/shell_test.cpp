@@ -6,11 +6,13 @@
 
 #include <set>
 
-#include "app/connect_timer.h"
+#include "app/event_bindings.h"
 #include "app/handlers.h"
 #include "app/startup.h"
-#include "app/windows.h"
-#include "settings_double.h"
+#include "core/categories.h"
+#include "core/main_window.h"
+#include "core/window_registry.h"
+#include "memory_settings_store.h"
 #include "ui/headless_engine.h"
 
 namespace testing_double {
@@ -24,7 +26,7 @@ void ClearSteps() { g_steps.clear(); }
 
 namespace {
 
-using app::WindowKind;
+using core::WindowKind;
 using testing_double::RecordStep;
 using testing_double::Steps;
 using ui::EventKind;
@@ -34,6 +36,15 @@ void RecordExit(int code) { g_exitCode = code; }
 
 class Shell : public ::testing::Test {
   protected:
+    // Start-up's settings step shows as the folders it creates.
+    class RecordingStore : public testing_support::MemorySettingsStore {
+      public:
+        void CreateFolder(const std::string& path) override {
+            if (FoldersCreated() == 0) RecordStep("InitSettingsAndFolders");
+            MemorySettingsStore::CreateFolder(path);
+        }
+    };
+
     void SetUp() override {
         testing_double::ClearSteps();
         g_exitCode = -1;
@@ -43,14 +54,15 @@ class Shell : public ::testing::Test {
         auto record = [](const char* name) { return [name] { RecordStep(name); }; };
         h.StartPacketClient = [this] {
             RecordStep("StartPacketClient");
-            detailAtClientStart = app::IsOpen(WindowKind::Detail) && app::IsOpen(WindowKind::Download);
+            detailAtClientStart =
+                core::IsOpen(core::WindowKind::Detail) && core::IsOpen(core::WindowKind::Download);
             timerAtClientStart = Timer();
         };
         h.StartRotationThread = [this] {
             RecordStep("StartRotationThread");
             timerAtRotationStart = Timer();
             loadingLeftAtRotationStart =
-                engine.GetInt(app::ControlOf(WindowKind::Main, "加载图片"), ui::attr::kLeft);
+                engine.GetInt(core::ControlOf(core::WindowKind::Main, "加载图片"), ui::attr::kLeft);
         };
         h.ConnectToNode = record("ConnectToNode");
         h.Show4KView = record("Show4KView");
@@ -67,13 +79,14 @@ class Shell : public ::testing::Test {
         h.SendDetailDownloadRequest = record("SendDetailDownloadRequest");
         h.SendNodeListRequest = [] {
             RecordStep(std::string("SendNodeListRequest") +
-                       (app::IsOpen(WindowKind::Node) ? " node open" : ""));
+                       (core::IsOpen(core::WindowKind::Node) ? " node open" : ""));
         };
         h.ShowSponsorNotice = record("ShowSponsorNotice");
         h.ShowDownloadProgress = record("ShowDownloadProgress");
         h.NodeWindowCreated = [] {
             // The creation handler already reaches its own controls.
-            RecordStep(app::ControlOf(WindowKind::Node, "超级列表框EX1") ? "NodeWindowCreated" : "no list");
+            RecordStep(core::ControlOf(core::WindowKind::Node, "超级列表框EX1") ? "NodeWindowCreated"
+                                                                                : "no list");
         };
         h.ChangeNode = record("ChangeNode");
         h.SettingsWindowCreated = record("SettingsWindowCreated");
@@ -94,16 +107,19 @@ class Shell : public ::testing::Test {
         app::SetProcessEnder(nullptr);
     }
 
-    int Timer() { return engine.GetInt(app::ControlOf(WindowKind::Main, "时钟1"), ui::attr::kInterval); }
-    ui::ControlId Main(const char* name) { return app::ControlOf(WindowKind::Main, name); }
-    void ClickIn(WindowKind kind, const char* name) {
-        engine.Raise(EventKind::Click, app::WindowOf(kind), app::ControlOf(kind, name));
+    int Timer() {
+        return engine.GetInt(core::ControlOf(core::WindowKind::Main, "时钟1"), ui::attr::kInterval);
+    }
+    ui::ControlId Main(const char* name) { return core::ControlOf(core::WindowKind::Main, name); }
+    void ClickIn(core::WindowKind kind, const char* name) {
+        engine.Raise(EventKind::Click, core::WindowOf(kind), core::ControlOf(kind, name));
     }
     std::vector<std::string> StepsAfterStartup() {
         auto s = Steps();
         return std::vector<std::string>(s.begin() + 3, s.end());
     }
 
+    RecordingStore store;
     ui::HeadlessEngine engine;
     ui::WindowId main = 0;
     bool detailAtClientStart = false;
@@ -123,8 +139,8 @@ TEST_F(Shell, StartupRunsItsStepsInOrderAndShowsTheHdView) {
     // Both auxiliary windows exist, hidden, before the packet client is made; the timer is
     // armed after it; the loading picture is out of view before the rotation starts.
     EXPECT_TRUE(detailAtClientStart);
-    EXPECT_FALSE(engine.IsWindowVisible(app::WindowOf(WindowKind::Detail)));
-    EXPECT_FALSE(engine.IsWindowVisible(app::WindowOf(WindowKind::Download)));
+    EXPECT_FALSE(engine.IsWindowVisible(core::WindowOf(core::WindowKind::Detail)));
+    EXPECT_FALSE(engine.IsWindowVisible(core::WindowOf(core::WindowKind::Download)));
     EXPECT_EQ(timerAtClientStart, 0);
     EXPECT_EQ(timerAtRotationStart, 1000);
     EXPECT_EQ(loadingLeftAtRotationStart, -300);
@@ -139,38 +155,38 @@ TEST_F(Shell, StartupRunsItsStepsInOrderAndShowsTheHdView) {
 
 TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
     struct Expect {
-        WindowKind kind;
+        core::WindowKind kind;
         int width, height;
         size_t controls;
     };
-    const Expect expected[] = {{WindowKind::Main, 1280, 847, 18 + 14}, {WindowKind::Detail, 879, 657, 14},
-                               {WindowKind::Download, 367, 161, 11},   {WindowKind::Node, 491, 254, 2},
-                               {WindowKind::Settings, 429, 296, 16},   {WindowKind::Rotation, 429, 193, 11},
-                               {WindowKind::Exit, 288, 151, 3}};
+    const Expect expected[] = {
+        {core::WindowKind::Main, 1280, 847, 18 + 14}, {core::WindowKind::Detail, 879, 657, 14},
+        {core::WindowKind::Download, 367, 161, 11},   {core::WindowKind::Node, 491, 254, 2},
+        {core::WindowKind::Settings, 429, 296, 16},   {core::WindowKind::Rotation, 429, 193, 11},
+        {core::WindowKind::Exit, 288, 151, 3}};
     for (const Expect& e : expected) {
         app::OpenWindow(e.kind);
-        auto w = engine.Window(app::WindowOf(e.kind));
+        auto w = engine.Window(core::WindowOf(e.kind));
         ASSERT_TRUE(w);
-        EXPECT_EQ(engine.WindowRect(app::WindowOf(e.kind)), (ui::Rect{0, 0, e.width, e.height}));
+        EXPECT_EQ(engine.WindowRect(core::WindowOf(e.kind)), (ui::Rect{0, 0, e.width, e.height}));
         EXPECT_EQ(w->controls.size(), e.controls) << w->design.name;
         EXPECT_EQ(w->design.title.rfind("渺岚壁纸", 0), 0u) << w->design.name;
         std::set<std::string> names;
         for (ui::ControlId c : w->controls) EXPECT_TRUE(names.insert(engine.ControlName(c)).second);
     }
-    EXPECT_EQ(engine.WindowTitle(app::WindowOf(WindowKind::Node)), "渺岚壁纸_节点更换");
+    EXPECT_EQ(engine.WindowTitle(core::WindowOf(core::WindowKind::Node)), "渺岚壁纸_节点更换");
     EXPECT_EQ(engine.WindowTitle(main), "渺岚壁纸");
     // Every page of both views sits at the same place in its container; tab data starts at 0.
-    for (const char* const* pages : {app::PagesOf4K(), app::PagesOfHd()}) {
-        for (int i = 0; i < app::kPagesPerView; ++i) {
-            auto page = engine.Control(Main(pages[i]));
-            ASSERT_TRUE(page);
-            EXPECT_EQ(page->rect, (ui::Rect{4, 57, 1264, 682}));
-            EXPECT_EQ(engine.GetTabData(page->parent, i), 0u);
-        }
+    for (const core::Category& category : core::Categories()) {
+        auto page = engine.Control(Main(category.list));
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->rect, (ui::Rect{4, 57, 1264, 682}));
+        EXPECT_EQ(page->parent, Main(category.strip));
+        EXPECT_EQ(engine.GetTabData(page->parent, category.position), 0u);
     }
     EXPECT_EQ(engine.Control(Main("菜单"))->design.items,
               (std::vector<std::string>{"打开", "-", "设置", "-", "退出"}));
-    EXPECT_EQ(engine.GetText(app::ControlOf(WindowKind::Exit, "标签EX1"), ui::attr::kCaption),
+    EXPECT_EQ(engine.GetText(core::ControlOf(core::WindowKind::Exit, "标签EX1"), ui::attr::kCaption),
               "退出无法自动更换壁纸哟！是否退出？");
 }
 
@@ -201,28 +217,29 @@ TEST_F(Shell, MainWindowBindingsReachTheirHandlersWithTheirValues) {
 }
 
 TEST_F(Shell, SecondaryWindowBindingsReachTheirHandlers) {
-    ui::WindowId detail = app::WindowOf(WindowKind::Detail);
-    ui::WindowId download = app::WindowOf(WindowKind::Download);
-    engine.Raise(EventKind::Click, detail, app::ControlOf(WindowKind::Detail, "按钮EX2"));
-    engine.Raise(EventKind::Click, download, app::ControlOf(WindowKind::Download, "按钮EX2"));
-    engine.Raise(EventKind::Tick, download, app::ControlOf(WindowKind::Download, "时钟1"));
-    engine.Raise(EventKind::Click, download, app::ControlOf(WindowKind::Download, "按钮EX1"));
-    ui::WindowId node = app::WindowOf(WindowKind::Node);
+    ui::WindowId detail = core::WindowOf(core::WindowKind::Detail);
+    ui::WindowId download = core::WindowOf(core::WindowKind::Download);
+    engine.Raise(EventKind::Click, detail, core::ControlOf(core::WindowKind::Detail, "按钮EX2"));
+    engine.Raise(EventKind::Click, download, core::ControlOf(core::WindowKind::Download, "按钮EX2"));
+    engine.Raise(EventKind::Tick, download, core::ControlOf(core::WindowKind::Download, "时钟1"));
+    engine.Raise(EventKind::Click, download, core::ControlOf(core::WindowKind::Download, "按钮EX1"));
+    ui::WindowId node = core::WindowOf(core::WindowKind::Node);
     ASSERT_NE(node, 0);
-    engine.Raise(EventKind::RowChosen, node, app::ControlOf(WindowKind::Node, "超级列表框EX1"), 3);
+    engine.Raise(EventKind::RowChosen, node, core::ControlOf(core::WindowKind::Node, "超级列表框EX1"), 3);
     EXPECT_EQ(app::RememberedNodeRow(), 3);
-    ClickIn(WindowKind::Node, "按钮EX1");
+    ClickIn(core::WindowKind::Node, "按钮EX1");
     app::OpenSettingsWindow();
-    ClickIn(WindowKind::Settings, "单选框EX1");
-    ClickIn(WindowKind::Settings, "按钮EX4");
-    ClickIn(WindowKind::Settings, "按钮EX1");
-    ClickIn(WindowKind::Settings, "按钮EX2");
+    ClickIn(core::WindowKind::Settings, "单选框EX1");
+    ClickIn(core::WindowKind::Settings, "按钮EX4");
+    ClickIn(core::WindowKind::Settings, "按钮EX1");
+    ClickIn(core::WindowKind::Settings, "按钮EX2");
     engine.SetModalHook([&](ui::WindowId w) {
-        engine.Raise(EventKind::TextChanged, w, app::ControlOf(WindowKind::Rotation, "编辑框EX1"));
-        engine.Raise(EventKind::SelectionChanged, w, app::ControlOf(WindowKind::Rotation, "组合框EX1"), 2);
-        ClickIn(WindowKind::Rotation, "destroy");
+        engine.Raise(EventKind::TextChanged, w, core::ControlOf(core::WindowKind::Rotation, "编辑框EX1"));
+        engine.Raise(EventKind::SelectionChanged, w, core::ControlOf(core::WindowKind::Rotation, "组合框EX1"),
+                     2);
+        ClickIn(core::WindowKind::Rotation, "destroy");
     });
-    ClickIn(WindowKind::Settings, "按钮EX3");
+    ClickIn(core::WindowKind::Settings, "按钮EX3");
     EXPECT_EQ(
         StepsAfterStartup(),
         (std::vector<std::string>{"SendDetailDownloadRequest", "ShowSponsorNotice", "ShowDownloadProgress",
@@ -230,9 +247,9 @@ TEST_F(Shell, SecondaryWindowBindingsReachTheirHandlers) {
                                   "SettingsWindowCreated", "ToggleAutoStart", "SendNodeListRequest node open",
                                   "ChangeStorageFolder", "OpenStorageFolder", "RotationWindowCreated",
                                   "RotationPeriodChanged", "RotationCategoryChanged 2"}));
-    EXPECT_FALSE(app::IsOpen(WindowKind::Rotation));
-    ClickIn(WindowKind::Settings, "destroy");
-    EXPECT_FALSE(app::IsOpen(WindowKind::Settings));
+    EXPECT_FALSE(core::IsOpen(core::WindowKind::Rotation));
+    ClickIn(core::WindowKind::Settings, "destroy");
+    EXPECT_FALSE(core::IsOpen(core::WindowKind::Settings));
 }
 
 TEST_F(Shell, TrayKindsAndMenuDriveTheMainWindow) {
@@ -256,31 +273,31 @@ TEST_F(Shell, TrayKindsAndMenuDriveTheMainWindow) {
 
     // One identity per window kind: a second "设置" brings the open one forward.
     engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 2);
-    ui::WindowId settings = app::WindowOf(WindowKind::Settings);
+    ui::WindowId settings = core::WindowOf(core::WindowKind::Settings);
     ASSERT_NE(settings, 0);
     engine.Raise(EventKind::Click, main, Main("destroy2"));
-    EXPECT_EQ(app::WindowOf(WindowKind::Settings), settings);
+    EXPECT_EQ(core::WindowOf(core::WindowKind::Settings), settings);
     EXPECT_EQ(engine.Window(settings)->frontCalls, 1);
     engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 4);
-    EXPECT_TRUE(app::IsOpen(WindowKind::Exit));
+    EXPECT_TRUE(core::IsOpen(core::WindowKind::Exit));
     EXPECT_EQ(g_exitCode, -1);
 }
 
 TEST_F(Shell, ExitWindowCancelsOrEndsAtOnce) {
     app::OpenExitWindow();
-    ClickIn(WindowKind::Exit, "按钮EX2");
-    EXPECT_FALSE(app::IsOpen(WindowKind::Exit));
+    ClickIn(core::WindowKind::Exit, "按钮EX2");
+    EXPECT_FALSE(core::IsOpen(core::WindowKind::Exit));
     EXPECT_EQ(g_exitCode, -1);
     app::OpenExitWindow();
-    ClickIn(WindowKind::Exit, "按钮EX1");
+    ClickIn(core::WindowKind::Exit, "按钮EX1");
     EXPECT_EQ(g_exitCode, 0);
     EXPECT_FALSE(engine.HasTrayIcon(main));
 }
 
 TEST_F(Shell, NoticesHaveTheirTextsAndOwners) {
     engine.Raise(EventKind::Click, main, Main("单选框EX3"));
-    engine.Raise(EventKind::Click, app::WindowOf(WindowKind::Detail),
-                 app::ControlOf(WindowKind::Detail, "按钮EX1"));
+    engine.Raise(EventKind::Click, core::WindowOf(core::WindowKind::Detail),
+                 core::ControlOf(core::WindowKind::Detail, "按钮EX1"));
     auto m = engine.Messages();
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].title, "渺岚壁纸");
@@ -303,8 +320,8 @@ TEST_F(Shell, NoticesHaveTheirTextsAndOwners) {
 }
 
 TEST_F(Shell, CloseRequestsHideAuxiliaryAndMainWindowsAndKeepTheirState) {
-    ui::WindowId detail = app::WindowOf(WindowKind::Detail);
-    ui::ControlId text = app::ControlOf(WindowKind::Detail, "标签EX1");
+    ui::WindowId detail = core::WindowOf(core::WindowKind::Detail);
+    ui::ControlId text = core::ControlOf(core::WindowKind::Detail, "标签EX1");
     engine.SetText(text, ui::attr::kCaption, "上一张");
     engine.ShowWindow(detail, true);
     EXPECT_FALSE(engine.Raise(EventKind::CloseRequested, detail));
@@ -312,10 +329,10 @@ TEST_F(Shell, CloseRequestsHideAuxiliaryAndMainWindowsAndKeepTheirState) {
     EXPECT_FALSE(engine.IsWindowVisible(detail));
     EXPECT_EQ(engine.GetText(text, ui::attr::kCaption), "上一张");
 
-    ui::WindowId download = app::WindowOf(WindowKind::Download);
+    ui::WindowId download = core::WindowOf(core::WindowKind::Download);
     engine.ShowWindow(download, true);
     EXPECT_FALSE(engine.Raise(EventKind::CloseRequested, download));
-    EXPECT_EQ(app::WindowOf(WindowKind::Download), download);
+    EXPECT_EQ(core::WindowOf(core::WindowKind::Download), download);
     EXPECT_FALSE(engine.IsWindowVisible(download));
 
     // Hide/show cycles of the main window keep its controls as they were.
@@ -334,7 +351,7 @@ TEST_F(Shell, CloseRequestsHideAuxiliaryAndMainWindowsAndKeepTheirState) {
 
     // The tray icon goes with the main window.
     engine.DestroyWindow(main);
-    EXPECT_FALSE(app::IsOpen(WindowKind::Main));
+    EXPECT_FALSE(core::IsOpen(core::WindowKind::Main));
 }
 
 TEST_F(Shell, RotationWindowIsModalAndHasOneIdentity) {
@@ -346,17 +363,17 @@ TEST_F(Shell, RotationWindowIsModalAndHasOneIdentity) {
         // Asking again while it is open only brings it forward.
         app::OpenRotationWindow();
         EXPECT_EQ(engine.Window(w)->frontCalls, 1);
-        ClickIn(WindowKind::Rotation, "destroy");
+        ClickIn(core::WindowKind::Rotation, "destroy");
     });
     app::OpenRotationWindow();
     EXPECT_EQ(inside, 1);
-    EXPECT_FALSE(app::IsOpen(WindowKind::Rotation));
+    EXPECT_FALSE(core::IsOpen(core::WindowKind::Rotation));
 }
 
 TEST_F(Shell, LoadingIndicatorMovesInAndOut) {
-    app::ShowLoadingIndicator(true);
+    core::ShowLoadingIndicator(true);
     EXPECT_EQ(engine.Control(Main("加载图片"))->rect, (ui::Rect{520, 448, 288, 80}));
-    app::ShowLoadingIndicator(false);
+    core::ShowLoadingIndicator(false);
     EXPECT_EQ(engine.Control(Main("加载图片"))->rect, (ui::Rect{-300, 448, 288, 80}));
     EXPECT_TRUE(engine.Control(Main("加载图片"))->visible);
 }

@@ -73,4 +73,63 @@ std::wstring WinePath(const std::string& linuxPath) {
     return out;
 }
 
+HANDLE Start(const std::wstring& commandLine) {
+    std::wstring line = commandLine;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+long RunToEnd(const std::wstring& commandLine, int timeoutMs) {
+    HANDLE process = Start(commandLine);
+    if (!process) return -1;
+    long result = -1;
+    if (WaitForSingleObject(process, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(process, &code)) result = static_cast<long>(code);
+    } else {
+        TerminateProcess(process, 99);
+    }
+    CloseHandle(process);
+    return result;
+}
+
+HWND WaitForWindowOf(HANDLE process, const wchar_t* title, int timeoutMs) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* title;
+        HWND found;
+    } search{GetProcessId(process), title, nullptr};
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                wchar_t text[64] = {};
+                GetWindowTextW(w, text, 64);
+                if (pid == s->pid && IsWindowVisible(w) && lstrcmpW(text, s->title) == 0) {
+                    s->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
+void EndProcess(HANDLE process) {
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 15000);
+    }
+}
+
 }  // namespace e2e

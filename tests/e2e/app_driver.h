@@ -23,4 +23,13 @@ bool ChooseTrayMenu(HWND main, int command, int timeoutMs);
 // Z:\ path of a Linux path, for CreateProcess under Wine.
 std::wstring WinePath(const std::string& linuxPath);
 
+// Starts the command line; null handle when it could not be started. The caller closes it.
+HANDLE Start(const std::wstring& commandLine);
+// Runs the command line to its end; its exit code, or -1 when it did not start or end in time.
+long RunToEnd(const std::wstring& commandLine, int timeoutMs);
+// The visible skinned window with this title that belongs to the process, or null.
+HWND WaitForWindowOf(HANDLE process, const wchar_t* title, int timeoutMs);
+// Ends the process and waits for it.
+void EndProcess(HANDLE process);
+
 }  // namespace e2e

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/builtin_images.h"
 #include "app/window_designs.h"
+#include "core/builtin_images.h"
 #include "ui/win32_engine.h"
 
 namespace {
@@ -25,10 +25,10 @@ bool Ignore(const ui::Event&) { return true; }
 int main(int argc, char** argv) {
     ui::EnableDpiAwareness();
     ui::Win32Engine engine;
-    using app::WindowKind;
-    ui::WindowId main = engine.CreateWindowFrom(app::DesignOf(WindowKind::Main), Ignore);
+    using core::WindowKind;
+    ui::WindowId main = engine.CreateWindowFrom(app::DesignOf(core::WindowKind::Main), Ignore);
     ui::ControlId list = engine.FindControl(main, "最新壁纸");
-    ui::ImageId button = engine.LoadImageEx(app::UseButtonPng(), 63, 30);
+    ui::ImageId button = engine.LoadImageEx(core::UseButtonPng(), 63, 30);
     engine.InsertElem(list, 1);
     engine.SetElemImageAttribute(list, 1, [](int, int) {}, {235, 125, 60, 30});
     engine.LockUpdate(list);
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     engine.SetText(engine.FindControl(main, "编辑框EX1"), ui::attr::kText, "1");
     engine.SetText(engine.FindControl(main, "标签EX1"), ui::attr::kCaption, "共12页");
 
-    ui::WindowDesign detailDesign = app::DesignOf(WindowKind::Detail);
+    ui::WindowDesign detailDesign = app::DesignOf(core::WindowKind::Detail);
     detailDesign.visible = true;
     ui::WindowId detail = engine.CreateWindowFrom(detailDesign, Ignore);
     if (argc > 1) engine.SetPicture(engine.FindControl(detail, "图片框EX1"), ReadFile(argv[1]));
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
                    "清晨的山谷被薄雾笼罩，远处的山峰在阳光下若隐若现。");
     engine.SetText(engine.FindControl(detail, "标签EX6"), ui::attr::kCaption, "4K风景");
 
-    ui::WindowDesign downloadDesign = app::DesignOf(WindowKind::Download);
+    ui::WindowDesign downloadDesign = app::DesignOf(core::WindowKind::Download);
     downloadDesign.visible = true;
     ui::WindowId download = engine.CreateWindowFrom(downloadDesign, Ignore);
     engine.SetInt(engine.FindControl(download, "进度条EX1"), ui::attr::kValue, 42);
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     engine.SetText(engine.FindControl(download, "标签EX2"), ui::attr::kCaption, "5.0 MB");
     engine.SetText(engine.FindControl(download, "标签EX3"), ui::attr::kCaption, "860 KB/s");
 
-    ui::WindowId node = engine.CreateWindowFrom(app::DesignOf(WindowKind::Node), Ignore);
+    ui::WindowId node = engine.CreateWindowFrom(app::DesignOf(core::WindowKind::Node), Ignore);
     ui::ControlId rows = engine.FindControl(node, "超级列表框EX1");
     engine.InsertColumn(rows, -1, "节点名称", 140);
     engine.InsertColumn(rows, -1, "节点赞助", 200);

@@ -13,6 +13,7 @@
 #include "net/node_id.h"
 #include "net/requests.h"
 #include "pack_server.h"
+#include "ui/engine.h"
 
 namespace {
 
@@ -189,9 +190,9 @@ TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
     EXPECT_FALSE(net::SendDetailRequest("K风景", paths, 2));
     EXPECT_FALSE(net::SendDetailRequest("K风景", paths, -1));
     EXPECT_FALSE(net::SendListDownloadRequest("K风景", 65537, 0, paths, machineId));
-    EXPECT_FALSE(net::SendListDownloadRequest("K风景", net::kItemButtonPressed, 5, paths, machineId));
+    EXPECT_FALSE(net::SendListDownloadRequest("K风景", ui::kElemClickCode, 5, paths, machineId));
     EXPECT_EQ(machineIdCalls, 0);
-    EXPECT_TRUE(net::SendListDownloadRequest("K风景", net::kItemButtonPressed, 0, paths, machineId));
+    EXPECT_TRUE(net::SendListDownloadRequest("K风景", ui::kElemClickCode, 0, paths, machineId));
     net::SendDetailDownloadRequest("4K动漫", "d/9.jpg", machineId);
     net::SendChangeWallpaperRequest("1", machineId);
     net::SendKeepAlive();

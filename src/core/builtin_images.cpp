@@ -1,6 +1,6 @@
-#include "app/builtin_images.h"
+#include "core/builtin_images.h"
 
-namespace app {
+namespace core {
 namespace {
 
 const unsigned char kUseButton[] = {
@@ -14,4 +14,4 @@ const std::string& UseButtonPng() {
     return bytes;
 }
 
-}  // namespace app
+}  // namespace core

@@ -1,12 +1,10 @@
-#include "app/windows.h"
+#include "core/window_registry.h"
 
 #include <array>
 #include <atomic>
 #include <mutex>
 
-#include "app/event_bindings.h"
-
-namespace app {
+namespace core {
 namespace {
 
 std::atomic<ui::Engine*> g_engine{nullptr};
@@ -34,17 +32,6 @@ void RememberWindow(WindowKind kind, ui::WindowId window) {
     g_windows[static_cast<int>(kind)] = window;
 }
 
-ui::WindowId OpenWindow(WindowKind kind) {
-    ui::WindowId open = WindowOf(kind);
-    if (open != 0 && Ui().WindowExists(open)) {
-        Ui().ShowWindow(open, true);
-        Ui().BringToFront(open);
-        return open;
-    }
-    // The identity is taken in the creation event, so the creation handler already finds it.
-    return Ui().CreateWindowFrom(DesignOf(kind), BindingsFor(kind));
-}
-
 ui::ControlId ControlOf(WindowKind kind, const std::string& name) {
     ui::WindowId window = WindowOf(kind);
     return window ? Ui().FindControl(window, name) : 0;
@@ -67,4 +54,4 @@ void ForgetWindow(ui::WindowId window) {
         if (w == window) w = 0;
 }
 
-}  // namespace app
+}  // namespace core

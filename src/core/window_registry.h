@@ -1,15 +1,18 @@
 // The engine the program runs on and the one identity of each window kind.
 //
 // Every part addresses a window's controls through these calls; they are safe from any
-// thread (the engine marshals, the identities are guarded).
+// thread (the engine marshals, the identities are guarded). Windows are created by the
+// application's wiring; this registry only knows which one is which.
 #pragma once
 
 #include <string>
 
-#include "app/window_designs.h"
 #include "ui/engine.h"
 
-namespace app {
+namespace core {
+
+enum class WindowKind { Main, Detail, Download, Node, Settings, Rotation, Exit };
+constexpr int kWindowKindCount = 7;
 
 // Set once before the main window is created.
 void UseEngine(ui::Engine* engine);
@@ -19,12 +22,11 @@ ui::Engine& Ui();
 ui::WindowId WindowOf(WindowKind kind);
 bool IsOpen(WindowKind kind);
 
-// Creates the window of the kind with its event bindings, unless one is open: then the open
-// one is shown and brought to the front. Returns its id.
-ui::WindowId OpenWindow(WindowKind kind);
-
 // A control of the window of the kind (0 when the window is not open).
 ui::ControlId ControlOf(WindowKind kind, const std::string& name);
+
+// Takes the window as the kind's one identity (done by its creation event).
+void RememberWindow(WindowKind kind, ui::WindowId window);
 
 // The kind of an open window; false when it is none of ours.
 bool KindOfWindow(ui::WindowId window, WindowKind* kind);
@@ -32,4 +34,4 @@ bool KindOfWindow(ui::WindowId window, WindowKind* kind);
 // Forgets the window (it is being destroyed).
 void ForgetWindow(ui::WindowId window);
 
-}  // namespace app
+}  // namespace core

@@ -3,9 +3,9 @@
 
 #include <string>
 
-namespace app {
+namespace core {
 
 // The 60x30 "使用" button placed on every preview (PNG bytes).
 const std::string& UseButtonPng();
 
-}  // namespace app
+}  // namespace core

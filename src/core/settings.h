@@ -1,14 +1,38 @@
 // Config.ini and the storage folders.
 //
-// Config.ini lives at program folder + "\data\Config.ini" and is read and written only through
-// the system's private-profile functions, one key per call, never cached. The *In / *At forms
-// take the folders explicitly; the plain forms use the program folder.
+// Config.ini lives at program folder + "\data\Config.ini" and is read and written one key per
+// call, never cached. The file operations go through a SettingsStore: the private-profile
+// functions on Windows, a test's own store elsewhere, so the logic that reads settings is
+// tested natively. The *In / *At forms take the folders explicitly; the plain forms use the
+// program folder.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace core {
+
+// What settings access needs of the system. Every call is safe from any thread.
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    // One value, or `defaultText` when the file, section or key is missing; cut to 10,239
+    // bytes. The arguments are already cleaned and not empty.
+    virtual std::string Read(const std::string& iniPath, const std::string& section, const std::string& key,
+                             const std::string& defaultText) = 0;
+    virtual bool Write(const std::string& iniPath, const std::string& section, const std::string& key,
+                       const std::string& value) = 0;
+    virtual bool DirectoryExists(const std::string& path) = 0;
+    // One level; a missing parent or a plain file in the way fails silently.
+    virtual void CreateFolder(const std::string& path) = 0;
+    virtual std::string ProgramFolder() = 0;
+    virtual std::string DocumentsFolder() = 0;
+};
+
+// The store in use: the system's on Windows; natively none until a test installs one (reads
+// then give their defaults and writes fail). Not owned; null restores the default.
+void UseSettingsStore(SettingsStore* store);
+SettingsStore& Store();
 
 // Program folder + "\data\Config.ini", rebuilt at each call.
 std::string SettingsPath();
@@ -20,7 +44,8 @@ std::string ReadSetting(const std::string& section, const std::string& key, cons
 std::string ReadSettingAt(const std::string& iniPath, const std::string& section, const std::string& key,
                           const std::string& defaultText);
 
-// Writes one value (creating section and file); the result is ignored by every caller.
+// Writes one value (creating section and file); the result is ignored by every caller. An
+// empty section or key writes nothing: a null key would delete the whole section.
 bool WriteSetting(const std::string& section, const std::string& key, const std::string& value);
 bool WriteSettingAt(const std::string& iniPath, const std::string& section, const std::string& key,
                     const std::string& value);
@@ -62,4 +87,4 @@ inline constexpr const char* kKeyRotationPeriod = "周期";
 // Leading bytes <= 32 removed (the profile functions' own argument clean-up).
 std::string_view SkipLeadingControlBytes(std::string_view text);
 
-}  // namespace app
+}  // namespace core

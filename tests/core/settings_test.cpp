@@ -1,12 +1,12 @@
 // Config.ini and the storage folders through the real private-profile functions under Wine.
-#include <windows.h>
+#include "core/settings.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "app/settings.h"
 #include "sys/text.h"
 
 namespace {
@@ -25,7 +25,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 class Settings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char base[MAX_PATH];
         GetTempPathA(MAX_PATH, base);
@@ -39,7 +39,7 @@ protected:
     }
     void WriteIni(const std::string& section, const std::string& key, const std::string& value) {
         CreateDirectoryA((program_ + "\\data").c_str(), nullptr);
-        ASSERT_TRUE(app::WriteSettingAt(ini_, section, key, value));
+        ASSERT_TRUE(core::WriteSettingAt(ini_, section, key, value));
     }
     std::string root_, program_, ini_;
 };
@@ -49,28 +49,28 @@ protected:
 TEST_F(Settings, FirstRunCreatesTheFourFoldersAndNoConfigIni) {
     std::string storage = root_ + "\\文档\\\\Zerav";
     CreateDirectoryA((root_ + "\\文档").c_str(), nullptr);
-    app::InitSettingsAndFoldersIn(program_, storage);
-    EXPECT_EQ(app::StorageFolder(), storage);
+    core::InitSettingsAndFoldersIn(program_, storage);
+    EXPECT_EQ(core::StorageFolder(), storage);
     EXPECT_TRUE(IsFolder(root_ + "\\文档\\Zerav"));
     EXPECT_TRUE(IsFolder(storage + "\\图片"));
     EXPECT_TRUE(IsFolder(storage + "\\壁纸"));
     EXPECT_TRUE(IsFolder(program_ + "\\data"));
     EXPECT_FALSE(Exists(ini_));
-    EXPECT_TRUE(app::DirectoryExists(storage));
+    EXPECT_TRUE(core::DirectoryExists(storage));
 }
 
 TEST_F(Settings, StoredPathWithMissingParentOrNamingAFileCreatesNothing) {
     WriteIni("常规设置", "路径", root_ + "\\缺少\\子目录");
-    app::InitSettingsAndFoldersIn(program_, "unused");
-    EXPECT_EQ(app::StorageFolder(), root_ + "\\缺少\\子目录");
+    core::InitSettingsAndFoldersIn(program_, "unused");
+    EXPECT_EQ(core::StorageFolder(), root_ + "\\缺少\\子目录");
     EXPECT_FALSE(Exists(root_ + "\\缺少"));
 
     std::string file = root_ + "\\普通文件";
     std::ofstream(file) << "x";
-    EXPECT_FALSE(app::DirectoryExists(file));
+    EXPECT_FALSE(core::DirectoryExists(file));
     WriteIni("常规设置", "路径", file);
-    app::InitSettingsAndFoldersIn(program_, "unused");
-    EXPECT_EQ(app::StorageFolder(), file);
+    core::InitSettingsAndFoldersIn(program_, "unused");
+    EXPECT_EQ(core::StorageFolder(), file);
     EXPECT_FALSE(Exists(file + "\\图片"));
     EXPECT_EQ(ReadBytes(file), "x");  // the file is left as it was
 }
@@ -78,34 +78,34 @@ TEST_F(Settings, StoredPathWithMissingParentOrNamingAFileCreatesNothing) {
 TEST_F(Settings, ValuesAreCutAtTenThousandTwoHundredThirtyNineBytes) {
     std::string longValue(12000, 'v');
     WriteIni("节点", "节点设置", longValue);
-    EXPECT_EQ(app::ReadSettingAt(ini_, "节点", "节点设置", ""), std::string(10239, 'v'));
+    EXPECT_EQ(core::ReadSettingAt(ini_, "节点", "节点设置", ""), std::string(10239, 'v'));
 }
 
 TEST_F(Settings, PresentButEmptyKeyReadsEmptyNotTheDefault) {
     WriteIni("常规设置", "路径", "");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "常规设置", "路径", "默认"), "");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "常规设置", "别的", "默认"), "默认");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "没有", "路径", "默认"), "默认");
-    EXPECT_EQ(app::ReadSettingAt(program_ + "\\没有.ini", "常规设置", "路径", "默认"), "默认");
-    app::InitSettingsAndFoldersIn(program_, "unused");
-    EXPECT_EQ(app::StorageFolder(), "");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "常规设置", "路径", "默认"), "");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "常规设置", "别的", "默认"), "默认");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "没有", "路径", "默认"), "默认");
+    EXPECT_EQ(core::ReadSettingAt(program_ + "\\没有.ini", "常规设置", "路径", "默认"), "默认");
+    core::InitSettingsAndFoldersIn(program_, "unused");
+    EXPECT_EQ(core::StorageFolder(), "");
 }
 
 TEST_F(Settings, LeadingControlBytesOfPathSectionAndKeyAreSkipped) {
     WriteIni("自动更换", "周期", "15");
-    EXPECT_EQ(app::ReadSettingAt(" \t" + ini_, "\x01 自动更换", "  周期", "5"), "15");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "   ", "周期", "5"), "");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "自动更换", "", "5"), "");
-    EXPECT_EQ(app::ReadSettingAt("", "自动更换", "周期", "5"), "");
+    EXPECT_EQ(core::ReadSettingAt(" \t" + ini_, "\x01 自动更换", "  周期", "5"), "15");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "   ", "周期", "5"), "");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "自动更换", "", "5"), "");
+    EXPECT_EQ(core::ReadSettingAt("", "自动更换", "周期", "5"), "");
 }
 
 TEST_F(Settings, GbkSectionsKeysAndValuesRoundTripAndAreGbkOnDisk) {
     WriteIni("节点", "节点名称", "香港服务器");
     WriteIni("节点", "节点商", "砚舟 提供服务器支持");
     WriteIni("自动更换", "类型", "2");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "节点", "节点名称", ""), "香港服务器");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "节点", "节点商", ""), "砚舟 提供服务器支持");
-    EXPECT_EQ(app::ReadSettingAt(ini_, "自动更换", "类型", "0"), "2");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "节点", "节点名称", ""), "香港服务器");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "节点", "节点商", ""), "砚舟 提供服务器支持");
+    EXPECT_EQ(core::ReadSettingAt(ini_, "自动更换", "类型", "0"), "2");
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini_.c_str());  // flush any cached copy
     std::string bytes = ReadBytes(ini_);
     EXPECT_NE(bytes.find("[节点]"), std::string::npos);
@@ -113,8 +113,8 @@ TEST_F(Settings, GbkSectionsKeysAndValuesRoundTripAndAreGbkOnDisk) {
 }
 
 TEST(SettingsDefaults, DefaultStorageFolderIsUnderTheDocumentsFolder) {
-    std::string folder = app::DefaultStorageFolder();
+    std::string folder = core::DefaultStorageFolder();
     ASSERT_TRUE(sys::EndsWith(folder, "\\\\Zerav")) << folder;
-    EXPECT_TRUE(app::DirectoryExists(folder.substr(0, folder.size() - 7)));
-    EXPECT_TRUE(sys::EndsWith(app::SettingsPath(), "\\data\\Config.ini"));
+    EXPECT_TRUE(core::DirectoryExists(folder.substr(0, folder.size() - 7)));
+    EXPECT_TRUE(sys::EndsWith(core::SettingsPath(), "\\data\\Config.ini"));
 }

@@ -1,0 +1,77 @@
+// Design names of the controls that the program addresses from more than one place. A name is
+// unique within its window only, so each window has its own namespace.
+#pragma once
+
+namespace core::controls {
+
+namespace main_window {
+inline constexpr const char* kConnectTimer = "时钟1";
+inline constexpr const char* kTrayMenu = "菜单";
+inline constexpr const char* kView4K = "单选框EX1";
+inline constexpr const char* kViewHd = "单选框EX2";
+inline constexpr const char* kViewDynamic = "单选框EX3";
+inline constexpr const char* kFirstPage = "按钮EX1";
+inline constexpr const char* kPreviousPage = "按钮EX2";
+inline constexpr const char* kNextPage = "按钮EX3";
+inline constexpr const char* kPageBox = "编辑框EX1";
+inline constexpr const char* kTotalLabel = "标签EX1";
+inline constexpr const char* kLoading = "加载图片";
+}  // namespace main_window
+
+namespace detail_window {
+inline constexpr const char* kPicture = "图片框EX1";
+inline constexpr const char* kTextLine = "标签EX1";
+inline constexpr const char* kSizeLabel = "标签EX2";
+inline constexpr const char* kFirstCount = "标签EX3";
+inline constexpr const char* kSecondCount = "标签EX4";
+inline constexpr const char* kTextBlock = "标签EX5";
+inline constexpr const char* kPathLabel = "标签EX6";
+inline constexpr const char* kCategoryLabel = "标签EX7";
+inline constexpr const char* kFavourite = "按钮EX1";
+inline constexpr const char* kDownload = "按钮EX2";
+}  // namespace detail_window
+
+namespace download_window {
+inline constexpr const char* kNodeLabel = "标签EX5";
+inline constexpr const char* kSponsorLabel = "标签EX6";
+inline constexpr const char* kProgressBar = "进度条EX1";
+// The four progress texts, left to right.
+inline constexpr const char* kProgressText1 = "标签EX4";
+inline constexpr const char* kProgressText2 = "标签EX1";
+inline constexpr const char* kProgressText3 = "标签EX2";
+inline constexpr const char* kProgressText4 = "标签EX3";
+inline constexpr const char* kChangeNode = "按钮EX1";
+inline constexpr const char* kSponsor = "按钮EX2";
+inline constexpr const char* kProgressTimer = "时钟1";
+}  // namespace download_window
+
+namespace node_window {
+inline constexpr const char* kNodeList = "超级列表框EX1";
+inline constexpr const char* kConfirm = "按钮EX1";
+}  // namespace node_window
+
+namespace settings_window {
+inline constexpr const char* kAutoStart = "单选框EX1";
+inline constexpr const char* kNodeLabel = "标签EX7";
+inline constexpr const char* kChangeNode = "按钮EX4";
+inline constexpr const char* kOpenRotation = "按钮EX3";
+inline constexpr const char* kFolderLabel = "标签EX4";
+inline constexpr const char* kChangeFolder = "按钮EX1";
+inline constexpr const char* kOpenFolder = "按钮EX2";
+inline constexpr const char* kFolderDialog = "通用对话框1";
+}  // namespace settings_window
+
+namespace rotation_window {
+inline constexpr const char* kCategoryCombo = "组合框EX1";
+inline constexpr const char* kPeriodBox = "编辑框EX1";
+}  // namespace rotation_window
+
+namespace exit_window {
+inline constexpr const char* kConfirm = "按钮EX1";
+inline constexpr const char* kCancel = "按钮EX2";
+}  // namespace exit_window
+
+// Close buttons of the frameless windows.
+inline constexpr const char* kCloseButton = "destroy";
+
+}  // namespace core::controls

@@ -1,0 +1,5 @@
+// net/ must not reach up into the application's wiring: this include has to fail.
+#include "app/startup.h"
+#include "net/link.h"
+
+void LayeringProbe() {}

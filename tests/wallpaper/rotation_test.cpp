@@ -1,0 +1,176 @@
+// The rotation loop against a real pack server, one pass per wait without the second's pause:
+// every wait puts a marker on the wire behind what its pass sent, so the server's packets
+// tell exactly which pass sent what. Settings come from the memory store.
+#include "wallpaper/rotation.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "memory_settings_store.h"
+#include "net/link.h"
+#include "pack_server.h"
+
+namespace {
+
+using testpeer::PackServer;
+
+constexpr const char* kMarker = "~pass";
+constexpr const char* kEnd = "~end";
+const std::string kKeepAlive = "&4";
+
+// "&更换(＆)" type "(＆)" id "(＆)", spelled out.
+std::string ChangeBytes(const std::string& type) { return "&更换(＆)" + type + "(＆)机器码(＆)"; }
+
+class RotationOnTheWire : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.listening());
+        net::SetUpPackClient();
+        net::SetConnectionTarget("127.0.0.1", server_.port());
+        ASSERT_TRUE(net::ConnectToNode());
+        ASSERT_TRUE(server_.WaitForPackets(1));  // the hello
+    }
+    void TearDown() override {
+        net::Client().Stop(net::ClientHandle());
+        EXPECT_TRUE(server_.WaitForEnded(1));
+    }
+
+    // Runs `count` passes; `afterPass(n)` runs in the wait after pass n (1-based). Returns
+    // what each pass sent, [0] being pass 1.
+    std::vector<std::vector<std::string>> Run(int count, uint32_t seed,
+                                              const std::function<void(int)>& afterPass = {}) {
+        int pass = 0;
+        wallpaper::RunRotation(
+            [this] {
+                ++machineIdCalls_;
+                return std::string("机器码");
+            },
+            [&] {
+                ++pass;
+                net::SendToNode(kMarker);
+                if (afterPass) afterPass(pass);
+                return pass < count;
+            },
+            seed);
+        net::SendToNode(kEnd);
+        std::vector<std::string> packets;
+        for (size_t n = consumed_ + 1; server_.WaitForPackets(n); ++n) {
+            packets = server_.Packets();
+            if (packets.back() == kEnd) break;
+        }
+        EXPECT_EQ(packets.back(), kEnd);
+        std::vector<std::vector<std::string>> passes(1);
+        for (size_t i = consumed_; i + 1 < packets.size(); ++i) {
+            if (packets[i] == kMarker)
+                passes.emplace_back();
+            else
+                passes.back().push_back(packets[i]);
+        }
+        passes.pop_back();  // nothing follows the last marker
+        consumed_ = packets.size();
+        EXPECT_EQ(passes.size(), static_cast<size_t>(count));
+        return passes;
+    }
+
+    // 1-based numbers of the passes that sent `what`.
+    static std::vector<int> PassesSending(const std::vector<std::vector<std::string>>& passes,
+                                          const std::string& what) {
+        std::vector<int> numbers;
+        for (size_t i = 0; i < passes.size(); ++i)
+            for (const std::string& p : passes[i])
+                if (p == what) numbers.push_back(static_cast<int>(i + 1));
+        return numbers;
+    }
+
+    testing_support::MemorySettingsStore store_;
+    PackServer server_;
+    std::atomic<int> machineIdCalls_{0};
+    size_t consumed_ = 1;  // the hello
+};
+
+TEST_F(RotationOnTheWire, DefaultFiveMinutesChangeEvery305thPassWithKeepAlivesBetweenButNeverWith) {
+    // Nothing stored: type "0", period 5. Several seeds, so the intervals vary.
+    for (uint32_t seed : {1u, 77u, 4242u}) {
+        SCOPED_TRACE(seed);
+        machineIdCalls_ = 0;
+        auto passes = Run(916, seed);
+        EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), (std::vector<int>{305, 610, 915}));
+        EXPECT_EQ(machineIdCalls_.load(), 3);
+        std::vector<int> keepAlives = PassesSending(passes, kKeepAlive);
+        EXPECT_GE(keepAlives.size(), 915u / 61);
+        int previous = 0;
+        for (int k : keepAlives) {
+            // Drawn from 1 to 60; one that fell due on a change pass goes out on the next.
+            int gap = k - previous;
+            bool changeBetween =
+                (previous < 305 && k > 305) || (previous < 610 && k > 610) || (previous < 915 && k > 915);
+            EXPECT_GE(gap, 1);
+            EXPECT_LE(gap, changeBetween ? 61 : 60) << "keep-alive at pass " << k;
+            previous = k;
+        }
+        for (const auto& sent : passes) {
+            EXPECT_LE(sent.size(), 1u);
+            for (const std::string& p : sent) EXPECT_TRUE(p == kKeepAlive || p == ChangeBytes("0")) << p;
+        }
+    }
+}
+
+TEST_F(RotationOnTheWire, PeriodZeroOrNotANumberSendsKeepAlivesOnly) {
+    for (const char* period : {"0", "关闭"}) {
+        SCOPED_TRACE(period);
+        store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, period);
+        auto passes = Run(400, 9);
+        EXPECT_TRUE(PassesSending(passes, ChangeBytes("0")).empty());
+        EXPECT_GE(PassesSending(passes, kKeepAlive).size(), 400u / 60);
+    }
+    EXPECT_EQ(machineIdCalls_.load(), 0);
+}
+
+TEST_F(RotationOnTheWire, SettingsAreReadAnewOnEveryPass) {
+    store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, "0");
+    auto passes = Run(800, 5, [this](int pass) {
+        // Period 0 still restarts the change counter every 5 passes, so the period chosen
+        // after pass 100 counts from there.
+        if (pass == 100) {
+            store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, "5");
+            store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationType, "1");
+        }
+        if (pass == 405)
+            store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationType, "2");
+        if (pass == 500)
+            store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, "0");
+    });
+    EXPECT_EQ(PassesSending(passes, ChangeBytes("1")), std::vector<int>{405});
+    EXPECT_TRUE(PassesSending(passes, ChangeBytes("2")).empty());
+}
+
+TEST_F(RotationOnTheWire, NegativeStoredPeriodCountsAsFiveMinutesInsteadOfAChangeEverySecond) {
+    store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, "-1");
+    auto passes = Run(400, 3);
+    EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), std::vector<int>{305});
+    EXPECT_EQ(machineIdCalls_.load(), 1);
+}
+
+TEST(RotationPass, ADueKeepAliveWaitsForThePassAfterAChange) {
+    wallpaper::RotationCounters c;
+    c.sinceChange = 304;
+    c.sinceKeepAlive = 9;
+    c.keepAliveInterval = 10;
+    int draws = 0;
+    auto draw = [&] { return ++draws + 20; };
+    EXPECT_EQ(wallpaper::DecideRotationPass(c, 5, draw), wallpaper::RotationSend::Change);
+    EXPECT_EQ(c.sinceChange, 0);
+    EXPECT_EQ(c.sinceKeepAlive, 10);
+    EXPECT_EQ(wallpaper::DecideRotationPass(c, 5, draw), wallpaper::RotationSend::KeepAlive);
+    EXPECT_EQ(c.sinceKeepAlive, 0);
+    EXPECT_EQ(c.keepAliveInterval, 21);
+    // A period too large for 32 bits of seconds still waits its whole length.
+    EXPECT_EQ(wallpaper::RotationLimitSeconds(2147483647), 128849018825);
+}
+
+}  // namespace
