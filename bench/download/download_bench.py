@@ -1,6 +1,6 @@
 """Download benchmark: wpfetch (5 connections) against aria2c -x5 -s5 and curl.
 
-usage: download_bench.py WPFETCH [--size-mib N] [--small-files N]
+usage: download_bench.py WPFETCH [--size-mib N] [--small-files N] [--runs N] [--baseline WPFETCH]
 nginx on 127.0.0.1 serves files from tmpfs; every output goes to tmpfs too. Prints the
 throughput, peak RSS and peak anonymous memory (RssAnon) of each tool, our ratio to aria2c,
 and the per-file time of many small files one after another against curl's.
@@ -11,6 +11,7 @@ import os
 import shutil
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -98,7 +99,8 @@ def main():
     ap.add_argument("wpfetch")
     ap.add_argument("--size-mib", type=int, default=256)
     ap.add_argument("--small-files", type=int, default=200)
-    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--baseline", help="a second wpfetch to compare with, e.g. an older build")
     args = ap.parse_args()
     for tool in ("/usr/bin/aria2c", "/usr/bin/curl", "/usr/sbin/nginx"):
         if not os.path.exists(tool):
@@ -133,26 +135,45 @@ def main():
             "curl": lambda: ["/usr/bin/curl", "-s", "-o", target("c.bin"), url],
         }
         outputs = {"wpfetch -5": "w.bin", "aria2c -x5 -s5": "a.bin", "curl": "c.bin"}
-        best = {}
-        print(f"{args.size_mib} MiB from nginx on 127.0.0.1 (tmpfs), best of {args.runs} runs")
-        print(f"{'tool':16} {'MB/s':>8} {'peak RSS MiB':>13} {'peak RssAnon MiB':>17}")
-        for name, argv in tools.items():
-            results = []
-            for _ in range(args.runs):
+        if args.baseline:
+            tools["baseline -5"] = lambda: [args.baseline, url, target("b.bin"), "5"]
+            outputs["baseline -5"] = "b.bin"
+        # The tools take turns, round by round, so a noisy moment of the shared machine falls on
+        # all of them; each round's ratios compare runs made side by side.
+        runs = {name: [] for name in tools}
+        for _ in range(args.runs):
+            for name, argv in tools.items():
                 if name.startswith("aria2c"):
                     target("a.bin")
                 secs, rss, anon, rc = measure(argv())
                 ok = rc == 0 and digest(os.path.join(out, outputs[name])) == want
-                results.append((secs, rss, anon, ok))
-            secs, rss, anon, ok = min(results)
-            best[name] = (size / secs / 1e6, rss, max(r[2] for r in results), all(r[3] for r in results))
-            mbps, rss, anon, ok = best[name]
-            print(f"{name:16} {mbps:8.0f} {rss / 1024:13.1f} {anon / 1024:17.1f}{'' if ok else '  WRONG OUTPUT'}")
-            os.unlink(os.path.join(out, outputs[name]))
-        ours, aria = best["wpfetch -5"], best["aria2c -x5 -s5"]
-        print(f"throughput ratio wpfetch / aria2c: {ours[0] / aria[0]:.2f} (target >= 1.2)")
-        print(f"wpfetch RssAnon {ours[2] / 1024:.1f} MiB vs aria2c RSS {aria[1] / 1024:.1f} MiB "
-              f"({'below' if ours[2] < aria[1] else 'NOT below'})")
+                runs[name].append((size / secs / 1e6, rss, anon, ok))
+                os.unlink(os.path.join(out, outputs[name]))
+
+        def spread(values):
+            return f"{statistics.median(values):7.0f} {min(values):6.0f}-{max(values):<6.0f}"
+
+        print(f"{args.size_mib} MiB from nginx on 127.0.0.1 (tmpfs), {args.runs} rounds")
+        print(f"{'tool':16} {'MB/s median':>11} {'range':>12} {'peak RSS MiB':>13} {'peak RssAnon MiB':>17}")
+        for name, results in runs.items():
+            mbps = [r[0] for r in results]
+            rss = max(r[1] for r in results)
+            anon = max(r[2] for r in results)
+            ok = all(r[3] for r in results)
+            print(f"{name:16} {spread(mbps)} {rss / 1024:13.1f} {anon / 1024:17.1f}{'' if ok else '  WRONG OUTPUT'}")
+
+        def ratios(a, b):
+            values = [x[0] / y[0] for x, y in zip(runs[a], runs[b])]
+            return f"median {statistics.median(values):.2f}, range {min(values):.2f}-{max(values):.2f}"
+
+        print(f"wpfetch / aria2c per round: {ratios('wpfetch -5', 'aria2c -x5 -s5')} (target >= 1.2)")
+        print(f"wpfetch / curl per round:   {ratios('wpfetch -5', 'curl')} (target >= 1.0)")
+        if args.baseline:
+            print(f"wpfetch / baseline per round: {ratios('wpfetch -5', 'baseline -5')}")
+        ours_rss = max(r[1] for r in runs["wpfetch -5"])
+        aria_rss = max(r[1] for r in runs["aria2c -x5 -s5"])
+        print(f"wpfetch peak RSS {ours_rss / 1024:.1f} MiB vs aria2c {aria_rss / 1024:.1f} MiB "
+              f"({'below' if ours_rss < aria_rss else 'NOT below'})")
 
         n = args.small_files
         for i in range(n):

@@ -7,6 +7,7 @@
 #include "core/categories.h"
 #include "core/control_names.h"
 #include "core/window_registry.h"
+#include "wallpaper/user_settings.h"
 
 namespace app {
 namespace {
@@ -124,7 +125,7 @@ bool NodeEvents(const Event& e) {
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::RowChosen && name == node_window::kNodeList)
-        RememberNodeRow(e.value);
+        wallpaper::RememberNodeRow(e.value);
     else if (IsClick(e, name, node_window::kConfirm))
         Run(h.ChangeNode);
     return true;

@@ -5,6 +5,7 @@
 #include <objbase.h>
 // clang-format on
 
+#include "app/desktop.h"
 #include "app/packet_link.h"
 #include "app/rotation.h"
 #include "app/startup.h"
@@ -21,6 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
     app::InstallRotation({});
+    app::InstallDesktopAndSettings();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
 }

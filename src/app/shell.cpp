@@ -10,8 +10,6 @@
 namespace app {
 namespace {
 
-std::atomic<int> g_nodeRow{0};
-
 void EndImmediately(int code) { std::_Exit(code); }
 std::atomic<ProcessEnder> g_ender{&EndImmediately};
 
@@ -105,9 +103,6 @@ void ShowDynamicWallpaperNotice() {
 }
 
 void ShowFavouriteNotice() { core::Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
-
-void RememberNodeRow(int row) { g_nodeRow.store(row); }
-int RememberedNodeRow() { return g_nodeRow.load(); }
 
 void ExitProgram() {
     // Nothing is stopped or saved; only the tray icon goes, so no dead icon stays behind.

@@ -34,9 +34,6 @@ bool HideDownloadWindow();
 void ShowDynamicWallpaperNotice();
 void ShowFavouriteNotice();
 
-void RememberNodeRow(int row);
-int RememberedNodeRow();  // initially 0
-
 // Ends the process at once with exit code 0 (after taking the tray icon away).
 void ExitProgram();
 

@@ -15,7 +15,7 @@
 #include "web/download_engine.h"
 #include "web/download_segments.h"
 #include "web/download_url.h"
-#include "web/mapped_file.h"
+#include "web/output_file.h"
 #include "web/socket_compat.h"
 
 namespace web {
@@ -109,7 +109,8 @@ class DownloadTransfer {
 
     mutable std::mutex segmentMutex_;
     std::vector<DownloadSegment> segments_;
-    MappedFile file_;
+    OutputFile file_;
+    std::atomic<bool> writeFailed_{false};  // bytes counted as received never reached the file
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> queueOpen_{true};

@@ -14,6 +14,7 @@
 #include "core/window_registry.h"
 #include "memory_settings_store.h"
 #include "ui/headless_engine.h"
+#include "wallpaper/user_settings.h"
 
 namespace testing_double {
 namespace {
@@ -226,7 +227,7 @@ TEST_F(Shell, SecondaryWindowBindingsReachTheirHandlers) {
     ui::WindowId node = core::WindowOf(core::WindowKind::Node);
     ASSERT_NE(node, 0);
     engine.Raise(EventKind::RowChosen, node, core::ControlOf(core::WindowKind::Node, "超级列表框EX1"), 3);
-    EXPECT_EQ(app::RememberedNodeRow(), 3);
+    EXPECT_EQ(wallpaper::RememberedNodeRow(), 3);
     ClickIn(core::WindowKind::Node, "按钮EX1");
     app::OpenSettingsWindow();
     ClickIn(core::WindowKind::Settings, "单选框EX1");

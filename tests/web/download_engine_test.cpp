@@ -7,7 +7,7 @@
 
 #include "download_test_server.h"
 #include "download_test_support.h"
-#include "web/mapped_file.h"
+#include "web/output_file.h"
 
 using namespace dltest;
 

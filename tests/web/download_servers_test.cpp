@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "download_test_support.h"
-#include "web/mapped_file.h"
+#include "web/output_file.h"
 #include "web/socket_compat.h"
 
 using namespace dltest;

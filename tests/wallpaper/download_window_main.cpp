@@ -1,0 +1,75 @@
+// The download window with a real download in it, for a look at it as a user sees it: the
+// program's own download and detail windows on the Win32 engine, the visible slot started on
+// the URL as a download reply would, the progress ticking every second. The bitmap lands in a
+// folder of its own, not on the desktop. Ends when the download window hides (the download
+// ended) or after two minutes.
+//   download_window.exe URL STORAGE_FOLDER
+#include <windows.h>
+
+#include <string>
+
+#include "app/desktop.h"
+#include "app/event_bindings.h"
+#include "core/settings.h"
+#include "core/window_registry.h"
+#include "ui/win32_engine.h"
+#include "wallpaper/desktop.h"
+#include "wallpaper/downloads.h"
+
+namespace {
+
+// The real desktop, except that the bitmap goes to the storage folder and the desktop is left
+// as it is.
+class PrivateDesktop : public wallpaper::DesktopSystem {
+  public:
+    PrivateDesktop(wallpaper::DesktopSystem& real, std::string folder)
+        : real_(real), folder_(folder + "\\") {}
+    bool WriteDesktopStyle(const std::string&, const std::string&) override { return true; }
+    std::string WindowsFolder() override { return folder_; }
+    std::string PerUserFolder() override { return folder_; }
+    std::string Encode(const std::string& p, const std::string& c) override { return real_.Encode(p, c); }
+    bool SetDesktopWallpaper(const std::string&) override { return true; }
+    bool ReadWholeFile(const std::string& path, std::string* bytes) override {
+        return real_.ReadWholeFile(path, bytes);
+    }
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
+        return real_.WriteWholeFile(path, bytes);
+    }
+    bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
+
+  private:
+    wallpaper::DesktopSystem& real_;
+    std::string folder_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    ui::EnableDpiAwareness();
+    static ui::Win32Engine engine;
+    core::UseEngine(&engine);
+    app::InstallDesktopAndSettings();
+    std::string storage = argv[2];
+    CreateDirectoryA(storage.c_str(), nullptr);
+    CreateDirectoryA((storage + "\\壁纸").c_str(), nullptr);
+    core::SetStorageFolder(storage);
+    PrivateDesktop desktop(wallpaper::Desktop(), storage);
+    wallpaper::UseDesktopSystem(&desktop);
+
+    app::OpenWindow(core::WindowKind::Detail);
+    ui::WindowId download = app::OpenWindow(core::WindowKind::Download);
+    engine.ShowWindow(download, true);
+    if (!wallpaper::StartWallpaperDownload(argv[1])) return 1;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000 && engine.IsWindowVisible(download);) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    wallpaper::VisibleSlot().WaitIdle(30000);
+    wallpaper::UseDesktopSystem(nullptr);
+    return 0;
+}
