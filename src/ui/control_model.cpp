@@ -147,7 +147,7 @@ int ControlModel::InsertColumn(int position, const std::string& title, int width
     if (kind() != Kind::SuperListbox) return -1;
     int count = static_cast<int>(columns.size());
     int at = (position < 0 || position > count) ? count : position;
-    columns.insert(columns.begin() + at, ColumnModel{title, width});
+    columns.insert(columns.begin() + at, {title, width});
     for (auto& row : rows)
         if (static_cast<int>(row.size()) > at) row.insert(row.begin() + at, std::string());
     return at;

@@ -35,11 +35,6 @@ struct ElemModel {
     Rect rect;  // relative to the item
 };
 
-struct ColumnModel {
-    std::string title;
-    int width = 0;
-};
-
 struct ControlModel {
     ControlId id = 0;
     WindowId window = 0;
@@ -60,7 +55,7 @@ struct ControlModel {
     int scroll = 0;  // icon list, design pixels
     std::vector<ItemModel> items;
     std::map<int, ElemModel> elems;
-    std::vector<ColumnModel> columns;
+    std::vector<std::pair<std::string, int>> columns;  // title, width
     std::vector<std::vector<std::string>> rows;
     std::map<int, uint32_t> tabData;
 
