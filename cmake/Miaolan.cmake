@@ -18,11 +18,12 @@ include(GoogleTest)
 # The TSan build compiles only the tests labelled "tsan" (the threaded libraries).
 add_custom_target(miaolan_tsan_tests)
 
-# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [LOCK resource])
+# miaolan_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [LOCK resource] [DISPLAY])
 # One GoogleTest exe; every TEST becomes a ctest test. Windows builds run it under Wine. Tests
-# naming the same LOCK never run at the same time.
+# naming the same LOCK never run at the same time. DISPLAY: the test makes windows; without an
+# X display the wine launcher gives it a private Xvfb.
 function(miaolan_test name)
-  cmake_parse_arguments(T "" "TIMEOUT;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "DISPLAY" "TIMEOUT;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -37,9 +38,16 @@ function(miaolan_test name)
   if("tsan" IN_LIST labels)
     add_dependencies(miaolan_tsan_tests ${name})
   endif()
+  set(extra)
   if(T_LOCK)
+    list(APPEND extra RESOURCE_LOCK ${T_LOCK})
+  endif()
+  if(T_DISPLAY)
+    list(APPEND extra ENVIRONMENT MIAOLAN_NEEDS_DISPLAY=1)
+  endif()
+  if(extra)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}" RESOURCE_LOCK ${T_LOCK})
+                         PROPERTIES ${extra} TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")

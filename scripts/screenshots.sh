@@ -2,7 +2,9 @@
 # Starts MiaolanWallpaper.exe under Wine + Xvfb and takes screenshots of the main window, the
 # settings window, the rotation window and the exit window, at 100 % and at 150 % scaling;
 # then the engine gallery (tests/e2e/engine_gallery_main.cpp) shows the controls with content
-# (previews, loading picture, detail, download progress, node list) for the same look check.
+# (previews, loading picture, detail, download progress, node list) for the same look check;
+# then the download window in the middle of a real download from a slow server on 127.0.0.1,
+# with the node window beside it (tests/wallpaper/download_window_main.cpp).
 # The pictures land in build/screenshots/<scale>/; the script fails when a window is missing.
 #   scripts/screenshots.sh            both scales
 #   scripts/screenshots.sh 100        one scale
@@ -15,7 +17,7 @@ scales=${*:-100 150}
 if [ ! -f build/win/CMakeCache.txt ]; then
   cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 fi
-cmake --build build/win -j2 --target MiaolanWallpaper ui_driver engine_gallery >/dev/null || {
+cmake --build build/win -j2 --target MiaolanWallpaper ui_driver engine_gallery download_window >/dev/null || {
   echo "screenshots: build failed"; exit 1; }
 
 # A screen of our own, large enough for the gallery's windows side by side at 150 %.
@@ -115,5 +117,42 @@ PY
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
+
+  # A picture served slowly (8 KiB per connection every 0.25 s), with ranges, as a far node would.
+  [ -f "$out/samples/slow.jpg" ] || convert -size 960x540 plasma:fractal -resize 1920x1080! -attenuate 0.2 \
+    +noise Gaussian -quality 95 "$out/samples/slow.jpg"
+  slow_port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  /usr/bin/python3 - "$slow_port" "$out/samples/slow.jpg" <<'PY' &
+import http.server, socketserver, sys, time
+data = open(sys.argv[2], "rb").read()
+class Slow(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *args): pass
+    def do_GET(self):
+        ranged = self.headers.get("Range")
+        start = int(ranged.split("=")[1].split("-")[0]) if ranged else 0
+        self.send_response(206 if ranged else 200)
+        self.send_header("Content-Length", str(len(data) - start))
+        if ranged: self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        try:
+            for at in range(start, len(data), 8192):
+                self.wfile.write(data[at:at + 8192]); self.wfile.flush(); time.sleep(0.25)
+        except OSError: pass
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer): daemon_threads = True
+Server(("127.0.0.1", int(sys.argv[1])), Slow).serve_forever()
+PY
+  slow_pid=$!
+  sleep 0.5
+  timeout 60 "$WINE" build/win/tests/wallpaper/download_window.exe "http://127.0.0.1:$slow_port/slow.jpg" \
+    'C:\users\Public\miaolan-shot' </dev/null >/dev/null 2>&1 &
+  app_pid=$!
+  window_id "渺岚壁纸_壁纸下载" >/dev/null
+  sleep 3  # a few progress ticks
+  shoot "渺岚壁纸_壁纸下载" "$out/$scale/download.png"
+  shoot "渺岚壁纸_节点更换" "$out/$scale/node.png"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+  kill "$slow_pid" 2>/dev/null || true
   "$WINESERVER" -k >/dev/null 2>&1 || true
 done

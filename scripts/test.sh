@@ -53,6 +53,23 @@ build_or_fail() { # name, dir, target, cmake args...
 
 start=$(date +%s)
 
+# Formatting counts as one test: every C++ file under these folders is as clang-format leaves it.
+format_check() {
+  local log=$out/format.log files
+  mapfile -t files < <(find src packclient server tests bench -type f \
+    \( -name '*.cpp' -o -name '*.h' -o -name '*.cc' -o -name '*.inc' \) | sort)
+  if clang-format --dry-run -Werror "${files[@]}" >"$log" 2>&1; then
+    echo "format: 1 passed, 0 failed"
+    total_pass=$((total_pass + 1))
+  else
+    echo "format: 0 passed, 1 failed (clang-format -i on:)"
+    grep -oE '^[^:]+\.(cpp|h|cc|inc):' "$log" | sort -u | sed 's/:$//; s/^/  /' | head -40
+    total_fail=$((total_fail + 1))
+    failed_builds+=(format)
+  fi
+}
+format_check
+
 build_or_fail native build/native all && run_ctest native build/native
 build_or_fail asan build/asan all -DMIAOLAN_SANITIZE=ON &&
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \

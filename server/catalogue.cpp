@@ -168,7 +168,8 @@ std::shared_ptr<const Catalogue> ScanCatalogue(const Config& config, std::string
         } else {
             p.category = f.category;
             if (Is4kCategory(p.category) && w < config.min4kWidth)
-                Log("scan: " + p.sourceUtf8 + " is in a 4K category but only " + std::to_string(w) + " px wide");
+                Log("scan: " + p.sourceUtf8 + " is in a 4K category but only " + std::to_string(w) +
+                    " px wide");
         }
         struct stat st {};
         if (::stat(p.sourceUtf8.c_str(), &st) != 0) continue;

@@ -14,6 +14,7 @@
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +34,6 @@
 #include "node_config.h"
 #include "pack_frame.h"
 #include "sys/text.h"
-
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -13,9 +13,9 @@
  *
  * Connections: a synchronous start returns TRUE once connected (the connect gives up after
  * about 2 s) and FALSE when it fails or the client is not stopped; a failed synchronous start
- * makes no OnClose (only OnPrepareConnect may have run). An asynchronous start returns TRUE at once and reports a failed connect
- * with OnClose(SO_CONNECT). Every established connection ends with exactly one OnClose: peer
- * closed or reset (SO_RECEIVE), bad framing or a refused OnReceive (SO_RECEIVE, SE_DATA_PROC),
+ * makes no OnClose (only OnPrepareConnect may have run). An asynchronous start returns TRUE at once and
+ * reports a failed connect with OnClose(SO_CONNECT). Every established connection ends with exactly one
+ * OnClose: peer closed or reset (SO_RECEIVE), bad framing or a refused OnReceive (SO_RECEIVE, SE_DATA_PROC),
  * HP_Client_Stop (SO_CLOSE, 0). The client is stopped again before its OnClose runs, so a
  * start made from OnClose, or right after it, works. HP_Client_Stop never waits for the worker.
  * Destroying a client stops it; its worker finishes on its own and keeps what it needs alive.
@@ -112,8 +112,8 @@ typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnPrepareConnect)(HP_Client pSen
                                                                   HP_SOCKET socket);
 typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnConnect)(HP_Client pSender, HP_CONNID dwConnID);
 typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnHandShake)(HP_Client pSender, HP_CONNID dwConnID);
-typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnSend)(HP_Client pSender, HP_CONNID dwConnID, const uint8_t* pData,
-                                                        int iLength);
+typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnSend)(HP_Client pSender, HP_CONNID dwConnID,
+                                                        const uint8_t* pData, int iLength);
 typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnReceive)(HP_Client pSender, HP_CONNID dwConnID,
                                                            const uint8_t* pData, int iLength);
 typedef En_HP_HandleResult(HP_API* HP_FN_Client_OnClose)(HP_Client pSender, HP_CONNID dwConnID,
@@ -132,20 +132,23 @@ HP_EXPORT void HP_API Destroy_HP_SSLPackClient(HP_SSLClient pClient);
 HP_EXPORT void HP_API HP_Set_FN_Client_OnPrepareConnect(HP_TcpClientListener pListener,
                                                         HP_FN_Client_OnPrepareConnect fn);
 HP_EXPORT void HP_API HP_Set_FN_Client_OnConnect(HP_TcpClientListener pListener, HP_FN_Client_OnConnect fn);
-HP_EXPORT void HP_API HP_Set_FN_Client_OnHandShake(HP_TcpClientListener pListener, HP_FN_Client_OnHandShake fn);
+HP_EXPORT void HP_API HP_Set_FN_Client_OnHandShake(HP_TcpClientListener pListener,
+                                                   HP_FN_Client_OnHandShake fn);
 HP_EXPORT void HP_API HP_Set_FN_Client_OnSend(HP_TcpClientListener pListener, HP_FN_Client_OnSend fn);
 HP_EXPORT void HP_API HP_Set_FN_Client_OnReceive(HP_TcpClientListener pListener, HP_FN_Client_OnReceive fn);
 HP_EXPORT void HP_API HP_Set_FN_Client_OnClose(HP_TcpClientListener pListener, HP_FN_Client_OnClose fn);
 
 /* Connection. Start is synchronous when bAsyncConnect is FALSE: TRUE only once connected. */
-HP_EXPORT HP_BOOL HP_API HP_Client_StartWithBindAddressAndLocalPort(HP_Client pClient, const char* lpszRemoteAddress,
+HP_EXPORT HP_BOOL HP_API HP_Client_StartWithBindAddressAndLocalPort(HP_Client pClient,
+                                                                    const char* lpszRemoteAddress,
                                                                     HP_USHORT usPort, HP_BOOL bAsyncConnect,
                                                                     const char* lpszBindAddress,
                                                                     HP_USHORT usLocalPort);
 HP_EXPORT HP_BOOL HP_API HP_Client_Stop(HP_Client pClient);
 HP_EXPORT HP_BOOL HP_API HP_Client_Send(HP_Client pClient, const uint8_t* pBuffer, int iLength);
 /* One packet of iLength bytes from pBuffer + iOffset. */
-HP_EXPORT HP_BOOL HP_API HP_Client_SendPart(HP_Client pClient, const uint8_t* pBuffer, int iLength, int iOffset);
+HP_EXPORT HP_BOOL HP_API HP_Client_SendPart(HP_Client pClient, const uint8_t* pBuffer, int iLength,
+                                            int iOffset);
 /* The buffers, in order, as the body of one packet. */
 HP_EXPORT HP_BOOL HP_API HP_Client_SendPackets(HP_Client pClient, const HP_Buffer pBuffers[], int iCount);
 /* While paused the worker reads nothing (the peer's sends back up in TCP); a stop still ends it. */
@@ -190,7 +193,8 @@ HP_EXPORT HP_DWORD HP_API HP_TcpClient_GetKeepAliveInterval(HP_TcpClient pClient
 /* Pack framing settings. The maximum is held at 0x3FFFFF and the flag at 0x3FF, the widths of
  * the header's fields; defaults 0x3FFFFF and 0. A send over the maximum is refused. */
 HP_EXPORT void HP_API HP_TcpPackClient_SetMaxPackSize(HP_TcpPackClient pClient, HP_DWORD dwMaxPackSize);
-HP_EXPORT void HP_API HP_TcpPackClient_SetPackHeaderFlag(HP_TcpPackClient pClient, HP_USHORT usPackHeaderFlag);
+HP_EXPORT void HP_API HP_TcpPackClient_SetPackHeaderFlag(HP_TcpPackClient pClient,
+                                                         HP_USHORT usPackHeaderFlag);
 HP_EXPORT HP_DWORD HP_API HP_TcpPackClient_GetMaxPackSize(HP_TcpPackClient pClient);
 HP_EXPORT HP_USHORT HP_API HP_TcpPackClient_GetPackHeaderFlag(HP_TcpPackClient pClient);
 

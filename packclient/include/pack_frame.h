@@ -15,9 +15,9 @@
 
 namespace pack {
 
-constexpr uint32_t kDefaultFlag = 1023;          // 0x3FF
-constexpr uint32_t kLengthMask = 0x3FFFFF;       // 22 bits
-constexpr uint32_t kDefaultMaxBody = 0x3FFFFF;   // 4,194,303 bytes
+constexpr uint32_t kDefaultFlag = 1023;         // 0x3FF
+constexpr uint32_t kLengthMask = 0x3FFFFF;      // 22 bits
+constexpr uint32_t kDefaultMaxBody = 0x3FFFFF;  // 4,194,303 bytes
 constexpr size_t kHeaderSize = 4;
 
 inline uint32_t MakeHeader(uint32_t flag, uint32_t length) { return (flag << 22) | (length & kLengthMask); }
@@ -39,7 +39,7 @@ inline std::string Encode(std::string_view body, uint32_t flag = kDefaultFlag) {
 }
 
 class Decoder {
-public:
+  public:
     // The body is valid only during the call.
     using Sink = std::function<void(const uint8_t* body, size_t length)>;
 
@@ -59,7 +59,8 @@ public:
                 length -= take;
                 if (headerHave_ < kHeaderSize) break;
                 uint32_t h = static_cast<uint32_t>(header_[0]) | static_cast<uint32_t>(header_[1]) << 8 |
-                             static_cast<uint32_t>(header_[2]) << 16 | static_cast<uint32_t>(header_[3]) << 24;
+                             static_cast<uint32_t>(header_[2]) << 16 |
+                             static_cast<uint32_t>(header_[3]) << 24;
                 uint32_t bodyLength = h & kLengthMask;
                 if ((h >> 22) != flag_ || bodyLength > maxBody_) {
                     failed_ = true;
@@ -98,7 +99,7 @@ public:
     // True when no packet is half received.
     bool idle() const { return headerHave_ == 0; }
 
-private:
+  private:
     void Deliver(const uint8_t* body, size_t length, const Sink& sink) {
         headerHave_ = 0;
         need_ = 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pack_frame.h"
+#include "thread_name.h"
 
 namespace hp {
 
@@ -92,22 +93,21 @@ HP_BOOL Client::Start(const char* host, uint16_t port, bool async, const char* b
 bool Client::Establish(Connection& conn, const StartRequest& request) {
     Listener* listener = listener_;
     HP_CONNID id = conn.id;
-    bool refused = false;
-    auto prepare = [&](sockcompat::Handle s) {
+    sockcompat::ConnectOptions options;
+    options.bindAddress = request.bindAddress;
+    options.localPort = request.localPort;
+    options.prepare = [&](sockcompat::Handle s) {
         if (auto fn = listener->onPrepareConnect.load()) {
-            if (fn(this, id, static_cast<HP_SOCKET>(s)) == HR_ERROR) {
-                refused = true;
-                return false;
-            }
+            if (fn(this, id, static_cast<HP_SOCKET>(s)) == HR_ERROR) return false;
         }
         return true;
     };
-    const char* reason = nullptr;
+    // The name's lookup counts inside the bound: a slow name server must not hold Start longer.
+    sockcompat::Failure failure = sockcompat::Failure::kNone;
     sockcompat::Socket s =
-        sockcompat::Connect(request.host.c_str(), request.port, request.bindAddress.c_str(),
-                            request.localPort, kConnectTimeoutMs, prepare, &reason);
+        sockcompat::Connect(request.host, request.port, kConnectTimeoutMs, options, &failure);
     if (!s.valid()) {
-        SetError(refused ? SE_SOCKET_PREPARE : SE_CONNECT_SERVER);
+        SetError(failure == sockcompat::Failure::kPrepare ? SE_SOCKET_PREPARE : SE_CONNECT_SERVER);
         return false;
     }
     // Every send is one whole packet; waiting to coalesce would only delay replies.
@@ -191,6 +191,13 @@ HP_BOOL Client::SendPacket(sockcompat::Piece* pieces, size_t count) {
 
 void Client::Run(Client* self, std::shared_ptr<Connection> conn, StartRequest request,
                  std::shared_ptr<StartOutcome> outcome) {
+    // The callbacks are the program's; whatever they throw stops here, not in the process.
+    osthread::RunGuarded("hp-client",
+                         [&] { Work(self, std::move(conn), std::move(request), std::move(outcome)); });
+}
+
+void Client::Work(Client* self, std::shared_ptr<Connection> conn, StartRequest request,
+                  std::shared_ptr<StartOutcome> outcome) {
     En_HP_SocketOperation operation = SO_CONNECT;
     int errorCode = 0;
     bool connected = false;

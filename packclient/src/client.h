@@ -114,6 +114,8 @@ class Client : public RefCounted {
     // asynchronous start.
     static void Run(Client* self, std::shared_ptr<Connection> conn, StartRequest request,
                     std::shared_ptr<StartOutcome> outcome);
+    static void Work(Client* self, std::shared_ptr<Connection> conn, StartRequest request,
+                     std::shared_ptr<StartOutcome> outcome);
     void Receive(Connection& conn, En_HP_SocketOperation* operation, int* errorCode);
     void Finish(const std::shared_ptr<Connection>& conn, En_HP_SocketOperation operation, int errorCode);
 

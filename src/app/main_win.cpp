@@ -10,14 +10,16 @@
 #include "app/rotation.h"
 #include "app/startup.h"
 #include "sys/paths.h"
+#include "sys/trace_win.h"
 #include "ui/win32_engine.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Relative paths and libraries named without a folder resolve in the program's folder.
-    SetCurrentDirectoryA(sys::ProgramFolder().c_str());
+    if (!SetCurrentDirectoryA(sys::ProgramFolder().c_str())) sys::TraceLastError("SetCurrentDirectoryA");
     ui::EnableDpiAwareness();
     // The shell's folder dialog needs COM on this thread.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(com)) sys::TraceError("CoInitializeEx", static_cast<unsigned long>(com));
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "sys/native_calls.h"
 #include "sys/paths.h"
+#include "sys/trace_win.h"
 
 namespace core {
 namespace {
@@ -24,17 +25,23 @@ class PrivateProfileStore : public SettingsStore {
     }
     bool Write(const std::string& iniPath, const std::string& section, const std::string& key,
                const std::string& value) override {
-        return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), iniPath.c_str()) !=
-               FALSE;
+        if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), iniPath.c_str()))
+            return true;
+        sys::TraceLastError("WritePrivateProfileStringA");
+        return false;
     }
     bool DirectoryExists(const std::string& path) override {
         return sys::Native<sys::Row::PathIsDirectoryA>()(path.c_str()) == FILE_ATTRIBUTE_DIRECTORY;
     }
-    void CreateFolder(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+    void CreateFolder(const std::string& path) override {
+        if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            sys::TraceLastError("CreateDirectoryA");
+    }
     std::string ProgramFolder() override { return sys::ProgramFolder(); }
     std::string DocumentsFolder() override {
         char documents[MAX_PATH + 1] = {};
-        sys::Native<sys::Row::SHGetSpecialFolderPathA>()(nullptr, documents, CSIDL_PERSONAL, FALSE);
+        if (!sys::Native<sys::Row::SHGetSpecialFolderPathA>()(nullptr, documents, CSIDL_PERSONAL, FALSE))
+            sys::TraceLastError("SHGetSpecialFolderPathA");
         return documents;
     }
 };

@@ -33,11 +33,15 @@ void ArmTimer(int ms) {
 En_HP_HandleResult HP_API OnPrepareConnect(HP_Client, HP_CONNID, HP_SOCKET) { return HR_OK; }
 
 En_HP_HandleResult HP_API OnConnect(HP_Client, HP_CONNID) {
-    // The local end is read and dropped, as the link has always done; it costs nothing.
-    std::string address;
-    int length = 0;
-    uint16_t port = 0;
-    Client().GetLocalAddress(ClientHandle(), address, length, port);
+    // No exception may unwind into the library's thread.
+    try {
+        // The local end is read and dropped, as the link has always done; it costs nothing.
+        std::string address;
+        int length = 0;
+        uint16_t port = 0;
+        Client().GetLocalAddress(ClientHandle(), address, length, port);
+    } catch (...) {
+    }
     return HR_OK;
 }
 

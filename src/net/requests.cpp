@@ -9,8 +9,6 @@
 
 namespace net {
 
-const char kFieldSeparator[] = "(＆)";
-
 namespace {
 
 std::string Join(std::initializer_list<std::string_view> pieces) {

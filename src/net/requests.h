@@ -12,9 +12,6 @@
 
 namespace net {
 
-// "(＆)": 28 A3 A6 29.
-extern const char kFieldSeparator[];
-
 std::string HelloRequest();                                // "&1(＆)"
 std::string RegisterNodeRequest(std::string_view nodeId);  // "&3(＆)" id "(＆)"
 std::string NodeListRequest();                             // "&2"

@@ -1,16 +1,21 @@
-#include <cmath>
-
 #include "sys/delay.h"
+
+#include <cmath>
 
 namespace sys {
 
 int64_t DelayUnitMilliseconds(int64_t unit) {
     switch (unit) {
-        case 0: return 1;
-        case 1: return 1000;
-        case 2: return 60000;
-        case 3: return 3600000;
-        default: return unit;
+        case 0:
+            return 1;
+        case 1:
+            return 1000;
+        case 2:
+            return 60000;
+        case 3:
+            return 3600000;
+        default:
+            return unit;
     }
 }
 

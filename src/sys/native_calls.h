@@ -24,6 +24,7 @@ namespace sys {
 using GpHandle = void;
 using GpStatusCode = int;
 
+// clang-format off
 // index, library (exactly as written, letter case included), export, function type
 #define MIAOLAN_NATIVE_ROWS(X)                                                                           \
     X(0, "shlwapi.dll", PathIsDirectoryA, BOOL(WINAPI*)(LPCSTR))                                         \
@@ -127,6 +128,7 @@ using GpStatusCode = int;
     MIAOLAN_HP_ROW(X, 89, HP_TcpPackClient_SetPackHeaderFlag)           \
     MIAOLAN_HP_ROW(X, 90, HP_TcpPackClient_GetMaxPackSize)              \
     MIAOLAN_HP_ROW(X, 91, HP_TcpPackClient_GetPackHeaderFlag)
+// clang-format on
 
 enum class Row : int {
 #define MIAOLAN_ROW_ENUM(index, library, name, type) name = index,

@@ -1,10 +1,10 @@
-#include "sys/native_calls.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "sys/native_calls.h"
 #include "sys/paths.h"
+#include "sys/trace_win.h"
 
 namespace sys {
 
@@ -44,6 +44,7 @@ void* BindNativeRow(int index) {
     HMODULE module = LoadRowLibrary(row.library);
     FARPROC address = module ? LookUp(module, row.function) : nullptr;
     if (!address) {
+        TraceLastError(module ? "GetProcAddress" : "LoadLibraryA");
         if (module) FreeLibrary(module);
         char message[512];
         std::snprintf(message, sizeof message, "无法找到指定DLL库文件“%s”中的输出命令“%s”", row.library,

@@ -2,6 +2,7 @@
 
 #include "sys/paths.h"
 #include "sys/text.h"
+#include "sys/trace_win.h"
 
 namespace sys {
 
@@ -9,7 +10,10 @@ std::string ProgramFolder() {
     std::string path(MAX_PATH, '\0');
     for (;;) {
         DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
+        if (n == 0) {
+            TraceLastError("GetModuleFileNameA");
+            return {};
+        }
         if (n < path.size()) {
             path.resize(n);
             break;

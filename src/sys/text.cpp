@@ -1,11 +1,11 @@
 #include "sys/text.h"
 
-#include "sys/text_codec.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+
+#include "sys/text_codec.h"
 
 namespace sys {
 namespace {
@@ -64,7 +64,9 @@ bool Contains(std::string_view text, std::string_view what, bool ignoreCase) {
     return Find(text, what, 1, ignoreCase) > 0;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
     if (suffix.size() > text.size()) return false;
@@ -176,8 +178,8 @@ int ToInt(std::string_view text, bool fullWidthDigits) {
         if (text[i] >= '0' && text[i] <= '9') {
             digit = text[i] - '0';
             i += 1;
-        } else if (fullWidthDigits && i + 1 < text.size() && Byte(text, i) == 0xA3 && Byte(text, i + 1) >= 0xB0 &&
-                   Byte(text, i + 1) <= 0xB9) {
+        } else if (fullWidthDigits && i + 1 < text.size() && Byte(text, i) == 0xA3 &&
+                   Byte(text, i + 1) >= 0xB0 && Byte(text, i + 1) <= 0xB9) {
             digit = Byte(text, i + 1) - 0xB0;
             i += 2;
         } else {

@@ -1,15 +1,16 @@
 // GBK <-> UTF-16 through glibc's iconv (the native build).
+#include "sys/text_codec.h"
+
 #include <errno.h>
 #include <iconv.h>
-
-#include "sys/text_codec.h"
 
 namespace sys {
 namespace {
 
 // Converts in one pass, replacing what cannot be converted one input unit at a time.
 template <typename Out>
-Out Convert(const char* to, const char* from, const char* in, size_t inBytes, size_t unit, const Out& replacement) {
+Out Convert(const char* to, const char* from, const char* in, size_t inBytes, size_t unit,
+            const Out& replacement) {
     Out out;
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return out;

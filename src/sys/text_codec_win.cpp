@@ -9,7 +9,8 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     if (gbk.empty()) return {};
     int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
     std::u16string out(static_cast<size_t>(n), u'\0');
-    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), reinterpret_cast<wchar_t*>(out.data()), n);
+    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()),
+                        reinterpret_cast<wchar_t*>(out.data()), n);
     return out;
 }
 

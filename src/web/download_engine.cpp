@@ -81,10 +81,16 @@ bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings) {
     if (!ParseDownloadUrl(settings.url, &url)) return false;
     std::lock_guard lock(slot.mutex_);
     if (slot.transfer_) return false;
-    auto transfer = std::make_shared<DownloadTransfer>(&slot, settings, url);
-    slot.transfer_ = transfer;
-    // The thread owns a reference until it has released the slot; nobody joins it.
-    std::thread([transfer] { transfer->Run(transfer); }).detach();
+    try {
+        auto transfer = std::make_shared<DownloadTransfer>(&slot, settings, url);
+        slot.transfer_ = transfer;
+        // The thread owns a reference until it has released the slot; nobody joins it.
+        std::thread([transfer] { transfer->Run(transfer); }).detach();
+    } catch (...) {
+        // No thread (std::system_error) or no memory: a start that failed, the slot still free.
+        slot.transfer_.reset();
+        return false;
+    }
     return true;
 }
 
@@ -116,15 +122,15 @@ bool TransferComplete(const DownloadTransfer* t) {
 
 // ---------------------------------------------------------------- connection sockets
 
-void DownloadConnection::Set(net::Socket& which, net::Socket&& replacement) {
+void DownloadConnection::Set(sockcompat::Socket& which, sockcompat::Socket&& replacement) {
     std::lock_guard lock(socketMutex);
     which = std::move(replacement);
 }
 
 void DownloadConnection::CloseAll() {
     std::lock_guard lock(socketMutex);
-    data.Close();
-    control.Close();
+    data.Reset();
+    control.Reset();
 }
 
 void DownloadConnection::Wake() {
@@ -213,7 +219,13 @@ void DownloadTransfer::PostConnectionEnded(std::shared_ptr<DownloadConnection> c
 
 void DownloadTransfer::Run(std::shared_ptr<DownloadTransfer> self) {
     self_ = self;
-    net::EnsureSocketsReady();
+    // Whatever goes wrong in the job loop, the connections are joined and the slot released.
+    osthread::RunGuarded("dl-transfer", [&] { JobLoop(); });
+    Finish();
+}
+
+void DownloadTransfer::JobLoop() {
+    sockcompat::EnsureStarted();
     bool firstStarted = false;
     PostStartConnections(1);
     for (;;) {
@@ -237,7 +249,22 @@ void DownloadTransfer::Run(std::shared_ptr<DownloadTransfer> self) {
                 c->id = nextConnectionId_++;
                 connections_.push_back(c);
             }
-            c->thread = std::thread([this, c] { ConnectionMain(c); });
+            try {
+                c->thread = std::thread([this, c] { ConnectionMain(c); });
+            } catch (...) {
+                // No thread for it: the connection never ran. Forget it; when it was the only
+                // one, the transfer ends here.
+                {
+                    std::lock_guard lock(jobMutex_);
+                    std::erase(connections_, c);
+                }
+                int left;
+                {
+                    std::lock_guard lock(activeMutex_);
+                    left = --active_;
+                }
+                if (left == 0) break;
+            }
             continue;
         }
         // A connection has ended: give its thread the grace time to return.
@@ -257,7 +284,9 @@ void DownloadTransfer::Run(std::shared_ptr<DownloadTransfer> self) {
         }
         if (left == 0) break;
     }
+}
 
+void DownloadTransfer::Finish() {
     queueOpen_.store(false);
     std::vector<std::shared_ptr<DownloadConnection>> all;
     {
@@ -368,7 +397,7 @@ bool DownloadTransfer::PrepareOutput(DownloadConnection& c, int64_t total, bool 
     return true;
 }
 
-Attempt DownloadTransfer::ReceiveBody(DownloadConnection& c, net::Socket& from, const char* pending,
+Attempt DownloadTransfer::ReceiveBody(DownloadConnection& c, sockcompat::Socket& from, const char* pending,
                                       size_t pendingLength, int64_t skip) {
     // Received bytes gather here, at their place in the file, and go to the file in one write
     // per fill: one system call for many receives, and no page of a mapping faulting in on
@@ -488,6 +517,17 @@ void DownloadTransfer::EndTransfer() {
 
 void DownloadTransfer::ConnectionMain(std::shared_ptr<DownloadConnection> keep) {
     DownloadConnection& c = *keep;
+    Attempt a = Attempt::kGiveUp;
+    // An exception ends this connection only; its end is reported as any other.
+    osthread::RunGuarded("dl-connection", [&] { a = ConnectionAttempts(c); });
+    if (a == Attempt::kEndTransfer) EndTransfer();
+    ReleaseSegment(c);
+    c.CloseAll();
+    PostConnectionEnded(keep);
+    c.finished.store(true);
+}
+
+Attempt DownloadTransfer::ConnectionAttempts(DownloadConnection& c) {
     Emit(5, c.id, 0, 0);
     bool ftp = url_.scheme == DownloadScheme::kFtp;
     // kRetry below means "fetch (the rest of) the segment now".
@@ -521,11 +561,7 @@ void DownloadTransfer::ConnectionMain(std::shared_ptr<DownloadConnection> keep) 
         c.tookOver = true;
         a = Attempt::kRetry;
     }
-    if (a == Attempt::kEndTransfer) EndTransfer();
-    ReleaseSegment(c);
-    c.CloseAll();
-    PostConnectionEnded(keep);
-    c.finished.store(true);
+    return a;
 }
 
 }  // namespace web

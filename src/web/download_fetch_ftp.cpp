@@ -78,7 +78,7 @@ static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp
     auto testRestart = [&]() -> bool {
         code = ftp.Command("REST 100");
         if (code == 0) return false;
-        t.ftpResumable_ = code == 350;
+        t.ftpResumable_.store(code == 350);
         return ftp.Command("REST 0") != 0;
     };
     if (c.first && !testRestart()) return Attempt::kRetry;
@@ -87,8 +87,8 @@ static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp
     bool image = code == 200;
     if (!image && ftp.Command("TYPE A") == 0) return Attempt::kRetry;
     // Some servers refuse restarts until image mode is set: ask once more in that mode.
-    if (c.first && !t.ftpResumable_ && image && !testRestart()) return Attempt::kRetry;
-    if (c.first) t.Log(c.id, 0, t.ftpResumable_ ? "站点支持断点续传" : "站点不支持断点续传");
+    if (c.first && !t.ftpResumable_.load() && image && !testRestart()) return Attempt::kRetry;
+    if (c.first) t.Log(c.id, 0, t.ftpResumable_.load() ? "站点支持断点续传" : "站点不支持断点续传");
     return Attempt::kComplete;
 }
 
@@ -97,16 +97,17 @@ static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp
 static Attempt Retrieve(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp, int64_t offset,
                         FtpReplyReader::Reply* retrReply, int64_t* skip, Attempt onRefused) {
     FtpReplyReader::Reply reply;
-    net::Socket listener;
+    sockcompat::Socket listener;
     int code = ftp.Command("PASV", &reply);
     if (code == 0) return Attempt::kRetry;
     uint32_t address = 0;
     uint16_t port = 0;
     bool passive = code == 227 && ParsePassiveReply(reply.text, &address, &port);
     if (passive) {
-        net::Socket data;
-        if (!data.Connect(address, port, t.settings_.connectTimeoutMs)) {
-            t.Log(c.id, 3, FormatText("连接 [%s:%d]失败", net::FormatIPv4(address).c_str(), port));
+        sockcompat::Socket data = sockcompat::ConnectAny({sockcompat::IPv4Address(address, port)},
+                                                         t.settings_.connectTimeoutMs, {}, nullptr);
+        if (!data.valid()) {
+            t.Log(c.id, 3, FormatText("连接 [%s:%d]失败", sockcompat::FormatIPv4(address).c_str(), port));
             passive = false;
         } else {
             c.Set(c.data, std::move(data));
@@ -114,9 +115,13 @@ static Attempt Retrieve(DownloadTransfer& t, DownloadConnection& c, FtpControl& 
     }
     if (!passive) {
         t.Log(c.id, 0, "尝试主动模式连接");
-        uint32_t local = c.control.LocalAddress();
-        if (!listener.Listen(local, 0, 1)) return Attempt::kRetry;
-        code = ftp.Command(FormatPortCommand(local, listener.LocalPort()));
+        uint32_t local = 0;
+        uint16_t listening = 0;
+        if (!sockcompat::LocalIPv4(c.control.get(), &local, nullptr)) return Attempt::kRetry;
+        listener = sockcompat::ListenIPv4(local, 0, 1);
+        if (!listener.valid() || !sockcompat::LocalIPv4(listener.get(), nullptr, &listening))
+            return Attempt::kRetry;
+        code = ftp.Command(FormatPortCommand(local, listening));
         if (code == 0) return Attempt::kRetry;
         if (code != 200) {
             t.Log(c.id, 3, "数据传送失败");
@@ -124,7 +129,7 @@ static Attempt Retrieve(DownloadTransfer& t, DownloadConnection& c, FtpControl& 
         }
     }
     *skip = 0;
-    if (offset > 0 || t.ftpResumable_) {
+    if (offset > 0 || t.ftpResumable_.load()) {
         code = ftp.Command("REST " + std::to_string(offset));
         if (code == 0) return Attempt::kRetry;
         if (code != 350) *skip = offset;  // restart refused: read from the start and drop
@@ -136,8 +141,8 @@ static Attempt Retrieve(DownloadTransfer& t, DownloadConnection& c, FtpControl& 
         return onRefused;
     }
     if (!passive) {
-        net::Socket data = listener.Accept(t.settings_.connectTimeoutMs);
-        if (!data.IsOpen()) {
+        sockcompat::Socket data = sockcompat::Accept(listener.get(), t.settings_.connectTimeoutMs);
+        if (!data.valid()) {
             t.Log(c.id, 3, "数据传送失败");
             return Attempt::kRetry;
         }
@@ -164,7 +169,7 @@ Attempt DownloadTransfer::FirstAttemptFtp(DownloadConnection& c) {
         Log(c.id, 3, "无法获得文件大小");
         return Attempt::kEndTransfer;
     }
-    if (!PrepareOutput(c, total, ftpResumable_)) return Attempt::kEndTransfer;
+    if (!PrepareOutput(c, total, ftpResumable_.load())) return Attempt::kEndTransfer;
     return ReceiveBody(c, c.data, nullptr, 0, 0);
 }
 

@@ -8,18 +8,22 @@ namespace web {
 // Redirect chains longer than this are treated as a loop.
 static constexpr int kRedirectLimit = 16;
 
-bool DownloadTransfer::ConnectHost(DownloadConnection& c, net::Socket& into, const std::string& host,
+bool DownloadTransfer::ConnectHost(DownloadConnection& c, sockcompat::Socket& into, const std::string& host,
                                    int port, bool proxy) {
     Log(c.id, 0, FormatText(proxy ? "正在代理服务器解析域名 [%s]" : "正在解析域名 [%s]", host.c_str()));
-    uint32_t address = 0;
-    if (!net::ResolveIPv4(host, &address)) {
+    // IPv4 only: an FTP control connection's own address goes into PORT commands. The lookup is
+    // bounded by the connect time too, so a stop is never held up by a silent name server.
+    std::vector<sockcompat::Address> addresses;
+    if (!sockcompat::Resolve(host, static_cast<uint16_t>(port), sockcompat::Family::kIPv4,
+                             settings_.connectTimeoutMs, &addresses)) {
         Log(c.id, 3, FormatText(proxy ? "解析代理服务器域名 [%s]出错" : "解析域名 [%s]出错", host.c_str()));
         return false;
     }
     Log(c.id, 0, FormatText(proxy ? "正在连接代理服务器 [%s:%d]" : "正在连接 [%s:%d]", host.c_str(), port));
-    net::Socket s;
-    bool timedOut = false;
-    if (!s.Connect(address, static_cast<uint16_t>(port), settings_.connectTimeoutMs, &timedOut)) {
+    sockcompat::Failure failure = sockcompat::Failure::kNone;
+    sockcompat::Socket s = sockcompat::ConnectAny(addresses, settings_.connectTimeoutMs, {}, &failure);
+    if (!s.valid()) {
+        bool timedOut = failure == sockcompat::Failure::kTimedOut;
         Log(c.id, 3, FormatText(timedOut ? "连接 [%s:%d]超时" : "连接 [%s:%d]失败", host.c_str(), port));
         return false;
     }
@@ -55,7 +59,7 @@ Proxy ProxyOf(const std::string& text) {
 
 enum class HeadResult { kOk, kReadFailed, kTooLong };
 
-HeadResult ReadHead(net::Socket& s, ResponseHeaderReader& reader, std::string* body) {
+HeadResult ReadHead(sockcompat::Socket& s, ResponseHeaderReader& reader, std::string* body) {
     char buffer[4096];
     reader.Reset();
     for (;;) {

@@ -12,11 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "socket_compat.h"
+#include "thread_name.h"
 #include "web/download_engine.h"
 #include "web/download_segments.h"
 #include "web/download_url.h"
 #include "web/output_file.h"
-#include "web/socket_compat.h"
 
 namespace web {
 
@@ -31,12 +32,12 @@ struct DownloadConnection {
     std::atomic<bool> finished{false};
 
     std::mutex socketMutex;
-    net::Socket control;
-    net::Socket data;
+    sockcompat::Socket control;
+    sockcompat::Socket data;
 
     // Replaces one of the two sockets under the lock, so a stop never shuts down a handle that
     // has been closed and reused.
-    void Set(net::Socket& which, net::Socket&& replacement);
+    void Set(sockcompat::Socket& which, sockcompat::Socket&& replacement);
     void CloseAll();
     void Wake();
 };
@@ -49,6 +50,9 @@ class DownloadTransfer {
 
     // The transfer thread: the job loop, then event 4 and the slot's release.
     void Run(std::shared_ptr<DownloadTransfer> self);
+    void JobLoop();
+    // After the job loop: joins the connections, event 4, releases the slot.
+    void Finish();
     void RequestStop();
 
     // Whether connections may retry: no stop asked for and the job queue still open.
@@ -65,11 +69,13 @@ class DownloadTransfer {
 
     // --- connection side ---
     void ConnectionMain(std::shared_ptr<DownloadConnection> c);
+    Attempt ConnectionAttempts(DownloadConnection& c);
     Attempt FirstAttemptHttp(DownloadConnection& c);
     Attempt SegmentAttemptHttp(DownloadConnection& c);
     Attempt FirstAttemptFtp(DownloadConnection& c);
     Attempt SegmentAttemptFtp(DownloadConnection& c);
-    bool ConnectHost(DownloadConnection& c, net::Socket& into, const std::string& host, int port, bool proxy);
+    bool ConnectHost(DownloadConnection& c, sockcompat::Socket& into, const std::string& host, int port,
+                     bool proxy);
 
     // After the size is known: the same-name rule, the output file, the segments, event 3 and
     // the jobs for the further connections. False ends the transfer.
@@ -81,8 +87,8 @@ class DownloadTransfer {
     bool SegmentPosition(const DownloadConnection& c, int64_t* offset, int64_t* missing);
     // Reads the body into c's segment. `pending` are bytes that arrived with the header;
     // `skip` bytes at the stream's start come before the segment's position and are dropped.
-    Attempt ReceiveBody(DownloadConnection& c, net::Socket& from, const char* pending, size_t pendingLength,
-                        int64_t skip);
+    Attempt ReceiveBody(DownloadConnection& c, sockcompat::Socket& from, const char* pending,
+                        size_t pendingLength, int64_t skip);
 
     void PostStartConnections(int count);
     void PostConnectionEnded(std::shared_ptr<DownloadConnection> c);
@@ -92,7 +98,8 @@ class DownloadTransfer {
     DownloadUrl url_;         // as started
     std::string currentUrl_;  // after redirects
     DownloadUrl currentParsed_;
-    bool ftpResumable_ = false;
+    // Set by the first connection, read by every later one while it may still be written.
+    std::atomic<bool> ftpResumable_{false};
 
     mutable std::mutex targetMutex_;
     std::string target_;

@@ -34,8 +34,4 @@ class InternetApi {
 // WinINet, so there every open fails and requests give the empty result. Safe from any thread.
 InternetApi& DefaultInternetApi();
 
-// Routes later default requests through `api` (null restores the platform's own); returns
-// the one that was in use. `api` must outlive its use.
-InternetApi* SetDefaultInternetApi(InternetApi* api);
-
 }  // namespace web

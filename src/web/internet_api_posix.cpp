@@ -30,7 +30,7 @@ class UnavailableInternetApi final : public InternetApi {
 
 }  // namespace
 
-InternetApi& PlatformInternetApi() {
+InternetApi& DefaultInternetApi() {
     static UnavailableInternetApi api;
     return api;
 }

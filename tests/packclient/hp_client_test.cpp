@@ -347,9 +347,7 @@ TEST_F(PackClientTest, PeerThatNeverAnswersTheConnectIsGivenUp) {
     std::vector<sockcompat::Socket> queued;
     bool full = false;
     for (int i = 0; i < 200 && !full; ++i) {
-        const char* reason = nullptr;
-        sockcompat::Socket s = sockcompat::Connect(
-            "127.0.0.1", port, "", 0, 300, [](sockcompat::Handle) { return true; }, &reason);
+        sockcompat::Socket s = sockcompat::Connect("127.0.0.1", port, 300, {}, nullptr);
         if (s.valid())
             queued.push_back(std::move(s));
         else

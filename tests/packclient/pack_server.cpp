@@ -1,21 +1,15 @@
 #include "pack_server.h"
 
+// SO_LINGER for a reset: the socket layer has no use for it, so the peer sets it itself.
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 #include <chrono>
 
 namespace testpeer {
-
-namespace {
-
-// True when s has something to read (or an error) within ms.
-bool Readable(sockcompat::Handle s, int ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval tv{ms / 1000, (ms % 1000) * 1000};
-    return ::select(static_cast<int>(s) + 1, &set, nullptr, nullptr, &tv) > 0;
-}
-
-}  // namespace
 
 PackServer::PackServer(uint16_t port, uint32_t flag, uint32_t maxBody)
     : port_(port), flag_(flag), maxBody_(maxBody) {
@@ -40,7 +34,7 @@ void PackServer::Serve() {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stop_) return;
         }
-        if (!Readable(listener_.get(), 20)) continue;
+        if (!sockcompat::WaitReadable(listener_.get(), 20)) continue;
         sockcompat::Socket s = sockcompat::Accept(listener_.get());
         if (!s.valid()) continue;
         sockcompat::SetNoDelay(s.get());
@@ -72,7 +66,7 @@ void PackServer::ReadFrom(sockcompat::Handle s) {
             std::lock_guard<std::mutex> send(sendMutex_);
             if (current_ == sockcompat::kInvalid) return;  // dropped by the test
         }
-        if (!Readable(s, 20)) continue;
+        if (!sockcompat::WaitReadable(s, 20)) continue;
         long got = sockcompat::Receive(s, buffer.data(), buffer.size());
         if (got <= 0) break;
         std::vector<std::string> arrived;

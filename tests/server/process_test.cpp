@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,8 +12,6 @@
 
 #include "node_harness.h"
 #include "sys/text.h"
-
-#include <sys/wait.h>
 
 using namespace nodetest;
 

@@ -1,7 +1,6 @@
 // The message-pumping wait on a real window thread under Wine.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <vector>
 

@@ -19,8 +19,8 @@ std::string WinPath(std::string unixPath) {
 std::string MakeTempFolder(const char* tag) {
     char base[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
-    std::string folder = std::string(base) + "miaolan-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-                         std::to_string(GetTickCount());
+    std::string folder = std::string(base) + "miaolan-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
+                         "-" + std::to_string(GetTickCount());
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
@@ -66,7 +66,8 @@ Child RunProbe(const std::string& exe, const std::string& arg, const std::string
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    BOOL ok = CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    BOOL ok =
+        CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableA("PATH", oldPath.c_str());
     EXPECT_TRUE(ok) << exe;
     if (!ok) return child;
@@ -93,18 +94,21 @@ Child RunProbe(const std::string& exe, const std::string& arg, const std::string
 std::string Joined(const std::vector<std::string>& texts) { return sys::Join(texts, "|"); }
 
 class NativeProbe : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // The fatal box is a real window: without an X server Wine cannot show it.
-        ASSERT_GT(GetEnvironmentVariableA("DISPLAY", nullptr, 0), 0u) << "needs an X display (scripts/xvfb-env.sh)";
+        ASSERT_GT(GetEnvironmentVariableA("DISPLAY", nullptr, 0), 0u)
+            << "needs an X display (scripts/xvfb-env.sh)";
         folder_ = MakeTempFolder("probe");
         exe_ = folder_ + "\\native_probe.exe";
         ASSERT_TRUE(CopyFileA(WinPath(PROBE_EXE).c_str(), exe_.c_str(), FALSE));
         pathFolder_ = MakeTempFolder("path");
-        ASSERT_TRUE(CopyFileA(WinPath(PROBE_DLL_PATH).c_str(), (pathFolder_ + "\\HPSocket4C.dll").c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA(WinPath(PROBE_DLL_PATH).c_str(), (pathFolder_ + "\\HPSocket4C.dll").c_str(), FALSE));
     }
     void PutLocalDll() {
-        ASSERT_TRUE(CopyFileA(WinPath(PROBE_DLL_LOCAL).c_str(), (folder_ + "\\HPSocket4C.dll").c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA(WinPath(PROBE_DLL_LOCAL).c_str(), (folder_ + "\\HPSocket4C.dll").c_str(), FALSE));
     }
     std::string folder_, exe_, pathFolder_;
 };

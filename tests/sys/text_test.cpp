@@ -15,8 +15,14 @@ TEST(TextFind, NeverMatchesInsideDoubleByteCharacter) {
     EXPECT_EQ(FindLast(path, "\\"), 5);
     EXPECT_EQ(Find(kBackslashTrail, "\\"), -1);
     // 'A' (0x41) is a valid trail byte too.
-    EXPECT_EQ(Find("\xB0\x41" "A", "A"), 3);
-    EXPECT_EQ(Find("\xB0\x41" "a", "A", 1, true), 3);
+    EXPECT_EQ(Find("\xB0\x41"
+                   "A",
+                   "A"),
+              3);
+    EXPECT_EQ(Find("\xB0\x41"
+                   "a",
+                   "A", 1, true),
+              3);
 }
 
 TEST(TextFind, PositionsAndStart) {

@@ -2,7 +2,8 @@
 // program's own download and detail windows on the Win32 engine, the visible slot started on
 // the URL as a download reply would, the progress ticking every second. The bitmap lands in a
 // folder of its own, not on the desktop. Ends when the download window hides (the download
-// ended) or after two minutes.
+// ended) or after two minutes. Beside it, the node window as the download window's
+// "更换节点" opens it, with two rows as a node-list reply would fill them.
 //   download_window.exe URL STORAGE_FOLDER
 #include <windows.h>
 
@@ -60,8 +61,20 @@ int main(int argc, char** argv) {
     app::OpenWindow(core::WindowKind::Detail);
     ui::WindowId download = app::OpenWindow(core::WindowKind::Download);
     engine.ShowWindow(download, true);
+    ui::WindowId node = app::OpenWindow(core::WindowKind::Node);
+    ui::ControlId list = engine.FindControl(node, "超级列表框EX1");
+    const char* rows[][4] = {{"香港服务器", "砚舟 提供服务器支持", "https://mirror-hk.example.org", "hk-01"},
+                             {"东京服务器", "晨曦网络 赞助", "https://mirror-jp.example.org", "jp-02"}};
+    for (auto& row : rows) {
+        int at = engine.InsertRow(list, -1);
+        for (int c = 0; c < 4; ++c) engine.SetCell(list, at, c, row[c]);
+    }
     if (!wallpaper::StartWallpaperDownload(argv[1])) return 1;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000 && engine.IsWindowVisible(download);) {
+    // The end of a download still calls into the windows after hiding them: messages are
+    // pumped until the slot is free, never waited on without pumping.
+    for (DWORD start = GetTickCount();
+         GetTickCount() - start < 120000 &&
+         (engine.IsWindowVisible(download) || wallpaper::VisibleSlot().Busy());) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -69,7 +82,6 @@ int main(int argc, char** argv) {
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
-    wallpaper::VisibleSlot().WaitIdle(30000);
     wallpaper::UseDesktopSystem(nullptr);
     return 0;
 }

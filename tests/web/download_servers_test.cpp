@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "download_test_support.h"
+#include "socket_compat.h"
 #include "web/output_file.h"
-#include "web/socket_compat.h"
 
 using namespace dltest;
 
@@ -64,18 +64,14 @@ class Child {
 };
 
 uint16_t FreePort() {
-    uint32_t lo = 0;
-    (void)web::net::ResolveIPv4("127.0.0.1", &lo);
-    web::net::Socket s;
-    return s.Listen(lo, 0) ? s.LocalPort() : 0;
+    uint16_t port = 0;
+    sockcompat::Socket s = sockcompat::ListenLoopback(&port);
+    return s.valid() ? port : 0;
 }
 
 bool WaitForPort(uint16_t port) {
-    uint32_t lo = 0;
-    (void)web::net::ResolveIPv4("127.0.0.1", &lo);
     for (int i = 0; i < 200; ++i) {
-        web::net::Socket s;
-        if (s.Connect(lo, port, 200)) return true;
+        if (sockcompat::ConnectLoopback(port).valid()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;

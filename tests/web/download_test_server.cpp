@@ -6,13 +6,12 @@
 
 namespace dltest {
 
-using web::net::Socket;
+using sockcompat::Socket;
 
 TestHttpServer::TestHttpServer() {
-    uint32_t loopback = 0;
-    web::net::EnsureSocketsReady();
-    (void)web::net::ResolveIPv4("127.0.0.1", &loopback);
-    if (listener_.Listen(loopback, 0)) port_ = listener_.LocalPort();
+    uint16_t port = 0;
+    listener_ = sockcompat::ListenLoopback(&port);
+    if (listener_.valid()) port_ = port;
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -55,8 +54,8 @@ std::vector<std::string> TestHttpServer::Requests() const {
 
 void TestHttpServer::AcceptLoop() {
     while (!stopping_) {
-        Socket s = listener_.Accept(50);
-        if (!s.IsOpen()) continue;
+        Socket s = sockcompat::Accept(listener_.get(), 50);
+        if (!s.valid()) continue;
         auto shared = std::make_shared<Socket>(std::move(s));
         std::lock_guard lock(mutex_);
         open_.push_back(shared);

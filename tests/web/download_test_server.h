@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "web/socket_compat.h"
+#include "socket_compat.h"
 
 namespace dltest {
 
@@ -44,9 +44,9 @@ class TestHttpServer {
 
   private:
     void AcceptLoop();
-    void Serve(std::shared_ptr<web::net::Socket> s);
+    void Serve(std::shared_ptr<sockcompat::Socket> s);
 
-    web::net::Socket listener_;
+    sockcompat::Socket listener_;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread acceptThread_;
@@ -58,7 +58,7 @@ class TestHttpServer {
     int drops_ = 0;
     std::vector<std::string> requests_;
     std::vector<std::thread> workers_;
-    std::vector<std::shared_ptr<web::net::Socket>> open_;
+    std::vector<std::shared_ptr<sockcompat::Socket>> open_;
 };
 
 }  // namespace dltest

@@ -1,18 +1,28 @@
-#include "socket_compat.h"
+// The Winsock half of the socket layer.
+#include <cstdio>
+
+#include "socket_os.h"
 
 namespace sockcompat {
 
 bool EnsureStarted() {
     static bool started = [] {
         WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        int rc = WSAStartup(MAKEWORD(2, 2), &data);
+        if (rc != 0) {
+            // Seen in a debugger (WINEDEBUG=+debugstr under Wine); there is no log file.
+            char line[96];
+            std::snprintf(line, sizeof line, "MiaolanWallpaper: WSAStartup failed: error %d\n", rc);
+            OutputDebugStringA(line);
+        }
+        return rc == 0;
     }();
     return started;
 }
 
 int LastError() { return WSAGetLastError(); }
 void CloseHandle(Handle s) { ::closesocket(s); }
-void Shutdown(Handle s) { ::shutdown(s, kShutBoth); }
+void Shutdown(Handle s) { ::shutdown(s, SD_BOTH); }
 
 bool SendAll(Handle s, Piece* pieces, size_t count) {
     WSABUF bufs[8];
@@ -56,38 +66,36 @@ long Receive(Handle s, void* buffer, size_t capacity) {
     return got == SOCKET_ERROR ? -1 : got;
 }
 
+bool WaitReadable(Handle s, int ms) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval tv{ms / 1000, (ms % 1000) * 1000};
+    return ::select(0, &readable, nullptr, nullptr, ms < 0 ? nullptr : &tv) > 0;
+}
+
 long ReceiveUnlessStopped(Handle s, void* buffer, size_t capacity, const std::atomic<bool>& stop) {
-    constexpr long kSliceMicroseconds = 200 * 1000;
+    constexpr int kSliceMs = 200;
     for (;;) {
         if (stop.load(std::memory_order_acquire)) return -1;
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(s, &readable);
-        timeval tv{0, kSliceMicroseconds};
+        timeval tv{0, kSliceMs * 1000};
         int rc = ::select(0, &readable, nullptr, nullptr, &tv);
         if (rc < 0) return -1;
         if (rc > 0) return Receive(s, buffer, capacity);
     }
 }
 
-bool LocalEndpoint(Handle s, std::string* address, uint16_t* port) {
-    sockaddr_storage ss{};
-    int len = sizeof ss;
-    if (::getsockname(s, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return false;
-    char text[INET6_ADDRSTRLEN] = {};
-    if (ss.ss_family == AF_INET) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&ss);
-        inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
-        *port = ntohs(in->sin_port);
-    } else if (ss.ss_family == AF_INET6) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&ss);
-        inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
-        *port = ntohs(in6->sin6_port);
-    } else {
-        return false;
-    }
-    *address = text;
-    return true;
+void Socket::SetReceiveTimeout(int ms) const {
+    DWORD value = static_cast<DWORD>(ms);
+    ::setsockopt(s_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void Socket::SetSendTimeout(int ms) const {
+    DWORD value = static_cast<DWORD>(ms);
+    ::setsockopt(s_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
 }
 
 void SetKeepAlive(Handle s, uint32_t timeMs, uint32_t intervalMs) {
@@ -112,39 +120,10 @@ void SetNoDelay(Handle s) {
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
-Socket ListenLoopback(uint16_t* port) {
-    if (!EnsureStarted()) return Socket();
-    Socket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!s.valid()) return s;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(*port);
-    // Exclusive use: on Windows SO_REUSEADDR would let another socket steal the port.
-    BOOL on = TRUE;
-    ::setsockopt(s.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
-    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s.get(), 16) != 0)
-        return Socket();
-    int len = sizeof a;
-    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &len);
-    *port = ntohs(a.sin_port);
-    return s;
-}
-
-Socket Accept(Handle listener) { return Socket(::accept(listener, nullptr, nullptr)); }
-
-Socket ConnectLoopback(uint16_t port) {
-    if (!EnsureStarted()) return Socket();
-    Socket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (!s.valid() || ::connect(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return Socket();
-    return s;
-}
-
 namespace detail {
+
+Handle NewSocket(int family) { return ::socket(family, SOCK_STREAM, IPPROTO_TCP); }
+Handle AcceptOne(Handle listener) { return ::accept(listener, nullptr, nullptr); }
 
 bool SetBlocking(Handle s, bool blocking) {
     u_long mode = blocking ? 0 : 1;
@@ -168,6 +147,11 @@ int WaitConnected(Handle s, int timeoutMs) {
     if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
         return -1;
     return 1;
+}
+
+void PrepareListener(Handle s) {
+    BOOL on = TRUE;
+    ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 }  // namespace detail

@@ -1,13 +1,12 @@
-#include <cstring>
-
-#include "socket_compat.h"
+// The POSIX half of the socket layer.
+#include "socket_os.h"
 
 namespace sockcompat {
 
 bool EnsureStarted() { return true; }
 int LastError() { return errno; }
 void CloseHandle(Handle s) { ::close(s); }
-void Shutdown(Handle s) { ::shutdown(s, kShutBoth); }
+void Shutdown(Handle s) { ::shutdown(s, SHUT_RDWR); }
 
 bool SendAll(Handle s, Piece* pieces, size_t count) {
     iovec iov[8];
@@ -57,25 +56,24 @@ long ReceiveUnlessStopped(Handle s, void* buffer, size_t capacity, const std::at
     return Receive(s, buffer, capacity);
 }
 
-bool LocalEndpoint(Handle s, std::string* address, uint16_t* port) {
-    sockaddr_storage ss{};
-    socklen_t len = sizeof ss;
-    if (::getsockname(s, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return false;
-    char text[INET6_ADDRSTRLEN] = {};
-    if (ss.ss_family == AF_INET) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&ss);
-        inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
-        *port = ntohs(in->sin_port);
-    } else if (ss.ss_family == AF_INET6) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&ss);
-        inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
-        *port = ntohs(in6->sin6_port);
-    } else {
-        return false;
-    }
-    *address = text;
-    return true;
+bool WaitReadable(Handle s, int ms) {
+    pollfd p{s, POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&p, 1, ms < 0 ? -1 : ms);
+    } while (rc < 0 && errno == EINTR);
+    return rc > 0;
 }
+
+static void SetTimeout(Handle s, int option, int ms) {
+    timeval tv{};
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    ::setsockopt(s, SOL_SOCKET, option, &tv, sizeof tv);
+}
+
+void Socket::SetReceiveTimeout(int ms) const { SetTimeout(s_, SO_RCVTIMEO, ms); }
+void Socket::SetSendTimeout(int ms) const { SetTimeout(s_, SO_SNDTIMEO, ms); }
 
 void SetKeepAlive(Handle s, uint32_t timeMs, uint32_t intervalMs) {
     int on = 1;
@@ -97,42 +95,18 @@ void SetNoDelay(Handle s) {
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-Socket ListenLoopback(uint16_t* port) {
-    Socket s(::socket(AF_INET, SOCK_STREAM, 0));
-    if (!s.valid()) return s;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(*port);
-    int on = 1;
-    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s.get(), 16) != 0)
-        return Socket();
-    socklen_t len = sizeof a;
-    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &len);
-    *port = ntohs(a.sin_port);
-    return s;
-}
+namespace detail {
 
-Socket Accept(Handle listener) {
+// Close-on-exec: test peers start servers, which must not inherit our connections.
+Handle NewSocket(int family) { return ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP); }
+
+Handle AcceptOne(Handle listener) {
     for (;;) {
-        int s = ::accept(listener, nullptr, nullptr);
+        int s = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (s < 0 && errno == EINTR) continue;
-        return Socket(s);
+        return s;
     }
 }
-
-Socket ConnectLoopback(uint16_t port) {
-    Socket s(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (!s.valid() || ::connect(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return Socket();
-    return s;
-}
-
-namespace detail {
 
 bool SetBlocking(Handle s, bool blocking) {
     int flags = ::fcntl(s, F_GETFL, 0);
@@ -155,6 +129,11 @@ int WaitConnected(Handle s, int timeoutMs) {
     socklen_t len = sizeof err;
     if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) return -1;
     return 1;
+}
+
+void PrepareListener(Handle s) {
+    int on = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }
 
 }  // namespace detail
