@@ -74,9 +74,10 @@ bool MainEvents(const Event& e) {
     else if (e.kind == EventKind::PageChanged && (name == core::kStrip4K || name == core::kStripHd))
         Run(h.SelectCategoryTab, name, e.value);
     else if (e.kind == EventKind::ItemChosen) {
-        // The HD car page has never had an item-choice handler; its items do nothing.
-        const core::Category* category = core::CategoryOfList(name);
-        if (category && name != "汽车壁纸") Run(h.SendDetailRequest, category->name, e.value);
+        // Every list opens the details of its items, the HD car page included: users expect
+        // its items to behave like those of the thirteen other lists.
+        if (const core::Category* category = core::CategoryOfList(name))
+            Run(h.SendDetailRequest, category->name, e.value);
     } else if (IsClick(e, name, main_window::kFirstPage))
         Run(h.FirstPage);
     else if (IsClick(e, name, main_window::kPreviousPage))

@@ -5,6 +5,7 @@
 #include <objbase.h>
 // clang-format on
 
+#include "app/browsing.h"
 #include "app/desktop.h"
 #include "app/packet_link.h"
 #include "app/rotation.h"
@@ -12,6 +13,7 @@
 #include "sys/paths.h"
 #include "sys/trace_win.h"
 #include "ui/win32_engine.h"
+#include "wallpaper/machine_id.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Relative paths and libraries named without a folder resolve in the program's folder.
@@ -23,8 +25,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     static ui::Win32Engine engine;
     // Each subsystem puts its handlers in the registry before the main window exists.
     app::InstallPacketLink();
-    app::InstallRotation({});
+    app::InstallRotation(wallpaper::MachineIdentifier);
     app::InstallDesktopAndSettings();
+    app::InstallBrowsing();
     app::StartProgram(engine);
     return ui::RunMessageLoop();
 }

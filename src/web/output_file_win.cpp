@@ -1,5 +1,9 @@
 #include <windows.h>
 
+#include <utility>
+
+#include "sys/scoped_win.h"
+#include "sys/trace_win.h"
 #include "web/output_file.h"
 
 namespace web {
@@ -19,17 +23,22 @@ OutputFile::~OutputFile() { Close(); }
 bool OutputFile::Create(const std::string& path, int64_t size) {
     Close();
     if (size < 0) return false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    file_ = reinterpret_cast<intptr_t>(file);
+    sys::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        sys::TraceLastError("CreateFileA");
+        return false;
+    }
     LARGE_INTEGER end;
     end.QuadPart = size;
-    if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
-        Close();
+    if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
+        sys::TraceLastError("SetEndOfFile");
+        file.reset();
         DeleteFileA(path.c_str());
         return false;
     }
+    file_ = reinterpret_cast<intptr_t>(file.release());
     size_ = size;
     return true;
 }
@@ -45,7 +54,10 @@ bool OutputFile::WriteAt(int64_t offset, const char* data, size_t length) {
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
         DWORD n = 0;
-        if (!WriteFile(file, data, chunk, &n, &at) || n == 0) return false;
+        if (!WriteFile(file, data, chunk, &n, &at) || n == 0) {
+            sys::TraceLastError("WriteFile");
+            return false;
+        }
         data += n;
         offset += n;
         length -= n;
@@ -54,8 +66,8 @@ bool OutputFile::WriteAt(int64_t offset, const char* data, size_t length) {
 }
 
 void OutputFile::Close() {
-    if (file_ != -1) CloseHandle(reinterpret_cast<HANDLE>(file_));
-    file_ = -1;
+    // The portable header keeps the handle as a number; its owner takes it back here.
+    sys::ScopedHandle file(reinterpret_cast<HANDLE>(std::exchange(file_, -1)));
     size_ = 0;
 }
 

@@ -4,19 +4,28 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
+#include "app/browsing.h"
 #include "app/handlers.h"
 #include "app/packet_link.h"
 #include "app/startup.h"
+#include "core/builtin_images.h"
 #include "core/control_names.h"
+#include "core/settings.h"
 #include "core/window_registry.h"
+#include "download_test_server.h"
 #include "memory_settings_store.h"
 #include "net/link.h"
 #include "net/requests.h"
 #include "pack_server.h"
+#include "sys/text.h"
 #include "ui/headless_engine.h"
+#ifndef _WIN32
+#include "socket_internet_api.h"
+#endif
 
 namespace {
 
@@ -77,6 +86,45 @@ TEST(Wiring, StartupConnectsOnTheTimerTickGreetsAndDeliversReplies) {
     net::Client().Stop(net::ClientHandle());
     EXPECT_TRUE(server.WaitForEnded(1));
     net::SetReplySink(nullptr);
+}
+
+TEST(Wiring, AListReplyFromTheNodeReachesTheDispatcherAndFillsTheListFromTheWeb) {
+    testing_support::MemorySettingsStore store;
+#ifndef _WIN32
+    testing_support::SocketInternetApi internet;
+#endif
+    static ui::HeadlessEngine& engine = KeptForever<ui::HeadlessEngine>();
+    PackServer server;
+    dltest::TestHttpServer web;
+    web.AddFile("/p/w/1.png", core::UseButtonPng());
+    web.AddFile("/p/w/2.png", core::UseButtonPng());
+
+    app::InstalledHandlers() = app::Handlers{};
+    app::InstallPacketLink();
+    app::InstallBrowsing();
+    ui::WindowId main = app::StartProgram(engine);
+    // The previews land in a fresh folder; Config.ini names it.
+    std::string folder =
+        (std::filesystem::temp_directory_path() / ("miaolan-wiring-" + std::to_string(web.port()))).string();
+    std::filesystem::create_directories(std::filesystem::path(folder) / sys::GbkToUtf8("图片"));
+    store.Write(core::SettingsPath(), core::kSectionGeneral, core::kKeyPath, sys::Utf8ToGbk(folder));
+    net::SetConnectionTarget("127.0.0.1", server.port());
+    engine.Raise(ui::EventKind::Tick, main, core::ControlOf(core::WindowKind::Main, "时钟1"));
+    ASSERT_TRUE(server.WaitForPackets(1));
+
+    ASSERT_TRUE(server.Send("&获取(＆)K最新(＆)4(＆)2(＆)/w/1.png[a]/w/2.png(＆)0(＆)" + web.Url("/p")));
+    ui::ControlId list = core::ControlOf(core::WindowKind::Main, "最新壁纸");
+    for (int i = 0; i < 2000 && engine.IcoItemCount(list) < 2; ++i) std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(engine.IcoItemCount(list), 2);
+    EXPECT_TRUE(engine.IcoItemHasImage(list, 1));
+    EXPECT_EQ(web.Requests().size(), 2u);
+    EXPECT_EQ(engine.GetText(core::ControlOf(core::WindowKind::Main, "标签EX1"), ui::attr::kCaption),
+              "共4页");
+
+    net::Client().Stop(net::ClientHandle());
+    EXPECT_TRUE(server.WaitForEnded(1));
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace
