@@ -28,6 +28,11 @@ ControlDesign Accent(ControlDesign d) {
     return d;
 }
 
+ControlDesign As(ui::Role role, ControlDesign d) {
+    d.role = role;
+    return d;
+}
+
 ControlDesign Tabs(const char* strip, Rect rect) {
     ControlDesign tabs = C(strip, Kind::Selectthefolder, rect);
     const auto lists = core::ListsOf(strip);
@@ -40,6 +45,7 @@ ControlDesign Tabs(const char* strip, Rect rect) {
 
 WindowDesign Main() {
     WindowDesign w{"MainWindow", "渺岚壁纸", 1280, 847, true, false, {}};
+    w.role = ui::WindowRole::Main;
     auto& c = w.controls;
     c.push_back(C("窗口EX1", Kind::WindowEx, {4, 4, 24, 24}, "exui默认窗口皮肤"));
     c.push_back(C("图片框EX1", Kind::PictureBox, {8, 10, 120, 40}, "", "logo"));
@@ -48,7 +54,7 @@ WindowDesign Main() {
     c.push_back(C("单选框EX3", Kind::Radiobutton, {664, 16, 80, 24}, "", "view_dynamic"));
     c.push_back(C("destroy2", Kind::Button, {1184, 16, 20, 24}, "", "btn_settings"));
     c.push_back(C("destroy1", Kind::Button, {1216, 16, 24, 24}, "", "btn_minimize"));
-    c.push_back(C("destroy", Kind::Button, {1248, 16, 24, 24}, "", "btn_close"));
+    c.push_back(As(ui::Role::Close, C("destroy", Kind::Button, {1248, 16, 24, 24}, "", "btn_close")));
     c.push_back(Tabs(core::kStrip4K, {1290, 77, 1276, 740}));
     c.push_back(Tabs(core::kStripHd, {2, 61, 1276, 740}));
     c.push_back(C("按钮EX1", Kind::Button, {480, 808, 56, 24}, "首页"));
@@ -70,8 +76,8 @@ WindowDesign Main() {
 WindowDesign Detail() {
     WindowDesign w{"DetailWindow", "渺岚壁纸_详细描述", 879, 657, false, true, {}};
     auto& c = w.controls;
-    c.push_back(C("标签EX8", Kind::Label, {8, 8, 88, 16}, "详细描述"));
-    c.push_back(C("图片框EX1", Kind::PictureBox, {8, 32, 864, 456}));
+    c.push_back(As(ui::Role::Title, C("标签EX8", Kind::Label, {8, 8, 88, 16}, "详细描述")));
+    c.push_back(As(ui::Role::Preview, C("图片框EX1", Kind::PictureBox, {8, 32, 864, 456})));
     c.push_back(C("标签EX1", Kind::Label, {24, 496, 688, 24}));
     c.push_back(C("图片框EX2", Kind::Icon, {24, 520, 24, 24}, "", "ico_size"));
     c.push_back(C("标签EX2", Kind::Label, {48, 520, 112, 24}, "2.52 MB"));
@@ -90,7 +96,7 @@ WindowDesign Detail() {
 WindowDesign Download() {
     WindowDesign w{"DownloadWindow", "渺岚壁纸_壁纸下载", 367, 161, false, true, {}};
     auto& c = w.controls;
-    c.push_back(C("标签EX7", Kind::Label, {16, 8, 160, 20}, "壁纸下载中"));
+    c.push_back(As(ui::Role::Title, C("标签EX7", Kind::Label, {16, 8, 160, 20}, "壁纸下载中")));
     c.push_back(C("标签EX5", Kind::Label, {8, 40, 160, 16}, "当前节点：香港服务器"));
     c.push_back(C("标签EX6", Kind::Label, {176, 40, 192, 16}, "节点赞助：砚舟 提供服务器支持"));
     c.push_back(C("进度条EX1", Kind::Progressbar, {8, 64, 352, 24}));
@@ -114,11 +120,11 @@ WindowDesign Node() {
 WindowDesign Settings() {
     WindowDesign w{"SettingsWindow", "渺岚壁纸_设置", 429, 296, true, false, {}};
     auto& c = w.controls;
-    c.push_back(C("标签EX1", Kind::Label, {16, 16, 64, 24}, "设置"));
-    c.push_back(C("destroy", Kind::Button, {400, 8, 24, 24}, "", "btn_close"));
+    c.push_back(As(ui::Role::Title, C("标签EX1", Kind::Label, {16, 16, 64, 24}, "设置")));
+    c.push_back(As(ui::Role::Close, C("destroy", Kind::Button, {400, 8, 24, 24}, "", "btn_close")));
     std::string bars;
     for (int i = 0; i < 24; ++i) bars += i ? "\r\n|" : "|";
-    ControlDesign separator = C("透明标签1", Kind::TransLabel, {128, 0, 24, 456});
+    ControlDesign separator = As(ui::Role::Separator, C("透明标签1", Kind::TransLabel, {128, 0, 24, 456}));
     separator.caption = bars;
     c.push_back(separator);
     c.push_back(C("标签EX2", Kind::Label, {40, 56, 80, 24}, "常用设置"));
@@ -141,8 +147,8 @@ WindowDesign Rotation() {
     // Modal: the modal run shows it once the other windows wait.
     WindowDesign w{"RotationWindow", "渺岚壁纸_自动更换", 429, 193, false, false, {}};
     auto& c = w.controls;
-    c.push_back(C("标签EX1", Kind::Label, {16, 16, 144, 24}, "更换壁纸设置"));
-    c.push_back(C("destroy", Kind::Button, {400, 8, 24, 24}, "", "btn_close"));
+    c.push_back(As(ui::Role::Title, C("标签EX1", Kind::Label, {16, 16, 144, 24}, "更换壁纸设置")));
+    c.push_back(As(ui::Role::Close, C("destroy", Kind::Button, {400, 8, 24, 24}, "", "btn_close")));
     c.push_back(C("标签EX2", Kind::Label, {16, 60, 72, 16}, "随机类型："));
     ControlDesign kind = C("组合框EX1", Kind::Combobox, {88, 56, 88, 26});
     kind.items = {"随机", "4K 壁纸", "超清壁纸"};

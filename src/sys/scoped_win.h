@@ -111,6 +111,14 @@ struct Hook {
     static void Close(Handle h) { UnhookWindowsHookEx(h); }
 };
 
+// An icon the program made or loaded unshared (LoadImage without LR_SHARED, CreateIcon...).
+struct Icon {
+    using Handle = HICON;
+    static Handle None() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+
 }  // namespace scoped_traits
 
 using ScopedHandle = Scoped<scoped_traits::Kernel>;
@@ -125,6 +133,7 @@ using ScopedRegion = Scoped<scoped_traits::GdiObject<HRGN>>;
 using ScopedGdiObject = Scoped<scoped_traits::GdiObject<HGDIOBJ>>;
 using ScopedCreatedDc = Scoped<scoped_traits::CreatedDc>;
 using ScopedHook = Scoped<scoped_traits::Hook>;
+using ScopedIcon = Scoped<scoped_traits::Icon>;
 
 // GlobalLock for one scope. data() is null when the lock failed.
 class GlobalLockGuard {
@@ -191,6 +200,25 @@ class WindowDc {
   private:
     HWND window_ = nullptr;
     HDC dc_ = nullptr;
+};
+
+// BeginPaint for one WM_PAINT, ended with EndPaint.
+class PaintDc {
+  public:
+    explicit PaintDc(HWND window) noexcept : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintDc() {
+        if (dc_) EndPaint(window_, &paint_);
+    }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+
+    HDC get() const noexcept { return dc_; }
+    const RECT& dirty() const noexcept { return paint_.rcPaint; }
+
+  private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
 };
 
 // GDI+ must stay started while any of its objects lives; this token ends it once.

@@ -38,6 +38,18 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
+// What a control is for, beyond its kind: the skin draws by role, never by name or size.
+enum class Role {
+    Plain,
+    Title,      // a label that is the window's title line
+    Close,      // an image button that closes or hides its window
+    Separator,  // a transparent label drawn as a vertical rule
+    Preview,    // a picture box that shows a placeholder until it has a picture
+};
+
+// What a window is for: the main window has a header band over its body.
+enum class WindowRole { Dialog, Main };
+
 // One design entry. `image` names a built-in picture (see assets/resources.rc); `items` holds
 // the items of a combobox or menu; `pages` the page entries of a tab container.
 struct ControlDesign {
@@ -51,6 +63,7 @@ struct ControlDesign {
     bool visible = true;
     int value = 0;        // initial attribute 16 (radio button selected, page, position)
     bool accent = false;  // a button drawn as the window's main action
+    Role role = Role::Plain;
 };
 
 struct WindowDesign {
@@ -61,6 +74,7 @@ struct WindowDesign {
     // The skin draws its own close box (for windows whose design has no close button).
     bool skinCloseBox = false;
     std::vector<ControlDesign> controls;
+    WindowRole role = WindowRole::Dialog;
 };
 
 using WindowId = int;   // 0: none

@@ -14,20 +14,24 @@ HeadlessWindow* HeadlessEngine::WindowLocked(WindowId window) {
     return it == windows_.end() ? nullptr : &it->second;
 }
 
-void HeadlessEngine::AddControlLocked(WindowId window, ControlId parent, const ControlDesign& design) {
+void HeadlessEngine::AddControlLocked(WindowId window, HeadlessControl* parent, const ControlDesign& design) {
     ControlId id = nextControl_++;
     HeadlessControl& c = controls_[id];
-    c.design = design;
+    c.id = id;
     c.window = window;
-    c.parent = parent;
-    c.rect = design.rect;
-    c.visible = design.visible;
-    c.caption = design.caption;
-    c.value = design.value;
-    if (design.kind == Kind::Editbox) c.text = design.caption;
-    if (design.kind == Kind::Combobox) c.text = design.caption;
+    c.container = parent;
+    c.parent = parent ? parent->id : 0;
+    c.FromDesign(design);
+    if (parent) parent->pages.push_back(&c);
     windows_[window].controls.push_back(id);
-    for (const ControlDesign& page : design.pages) AddControlLocked(window, id, page);
+    for (const ControlDesign& page : design.pages) AddControlLocked(window, &c, page);
+}
+
+std::vector<ControlModel*> HeadlessEngine::WindowControlsLocked(WindowId window) {
+    std::vector<ControlModel*> out;
+    if (HeadlessWindow* w = WindowLocked(window))
+        for (ControlId id : w->controls) out.push_back(ControlLocked(id));
+    return out;
 }
 
 EventHandler HeadlessEngine::HandlerOf(WindowId window) {
@@ -45,7 +49,7 @@ WindowId HeadlessEngine::CreateWindowFrom(const WindowDesign& design, EventHandl
         w.design = design;
         w.handler = std::move(handler);
         w.visible = design.visible;
-        for (const ControlDesign& c : design.controls) AddControlLocked(id, 0, c);
+        for (const ControlDesign& c : design.controls) AddControlLocked(id, nullptr, c);
     }
     Raise(EventKind::Created, id);
     return id;
@@ -156,80 +160,27 @@ void HeadlessEngine::SetInt(ControlId control, int attribute, int value) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(control);
     if (!c) return;
-    switch (attribute) {
-        case attr::kLeft:
-            c->rect.left = value;
-            break;
-        case attr::kTop:
-            c->rect.top = value;
-            break;
-        case attr::kWidth:
-            c->rect.width = value;
-            break;
-        case attr::kHeight:
-            c->rect.height = value;
-            break;
-        case attr::kVisible:
-            c->visible = value != 0;
-            break;
-        case attr::kValue:
-            if (c->design.kind == Kind::Radiobutton && value)
-                for (auto& [id, other] : controls_)
-                    if (other.window == c->window && other.design.kind == Kind::Radiobutton) other.value = 0;
-            c->value = value;
-            break;
-        case attr::kCurrentSelection:
-            c->selection = value;
-            break;
-        case attr::kInterval:
-            c->interval = value < 0 ? 0 : value;
-            break;
-        default:
-            break;
-    }
+    if (attribute == attr::kValue && c->kind() == Kind::Radiobutton && value)
+        SelectRadio(WindowControlsLocked(c->window), *c);
+    else
+        c->SetInt(attribute, value);
 }
 
 int HeadlessEngine::GetInt(ControlId control, int attribute) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(control);
-    if (!c) return 0;
-    switch (attribute) {
-        case attr::kLeft:
-            return c->rect.left;
-        case attr::kTop:
-            return c->rect.top;
-        case attr::kWidth:
-            return c->rect.width;
-        case attr::kHeight:
-            return c->rect.height;
-        case attr::kVisible:
-            return c->visible ? 1 : 0;
-        case attr::kValue:
-            return c->value;
-        case attr::kCurrentSelection:
-            return c->selection;
-        case attr::kInterval:
-            return c->interval;
-        default:
-            return 0;
-    }
+    return c ? c->GetInt(attribute) : 0;
 }
 
 void HeadlessEngine::SetText(ControlId control, int attribute, const std::string& text) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(control);
-    if (!c) return;
-    if (attribute == attr::kText)
-        c->text = text;
-    else
-        c->caption = text;
+    if (HeadlessControl* c = ControlLocked(control)) c->SetText(attribute, text);
 }
 
 std::string HeadlessEngine::GetText(ControlId control, int attribute) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(control);
-    if (!c) return {};
-    return attribute == attr::kText ? c->text : c->caption;
+    return c ? c->GetText(attribute) : std::string();
 }
 
 void HeadlessEngine::SetPicture(ControlId control, const std::string& bytes) {
@@ -268,10 +219,11 @@ void HeadlessEngine::PopupTrayMenu(ControlId menu, int dx, int dy) {
 }
 
 ImageId HeadlessEngine::LoadImageEx(const std::string& bytes, int width, int height) {
+    // No decoder here: a picture whose header states a size stands for one that decodes.
+    if (SniffImageSize(bytes) == ImageSize{}) return 0;
     std::lock_guard lock(mutex_);
-    if (width <= 0 || height <= 0) return 0;
     ImageId id = nextImage_++;
-    images_[id] = SniffImageFormat(bytes) != ImageFormat::Unknown;
+    images_[id] = std::make_shared<ImageData>();
     return id;
 }
 
@@ -280,103 +232,82 @@ void HeadlessEngine::DestroyImage(ImageId image) {
     images_.erase(image);
 }
 
+ImageRef HeadlessEngine::ImageLocked(ImageId image) {
+    auto it = images_.find(image);
+    return it == images_.end() ? nullptr : it->second;
+}
+
 void HeadlessEngine::InsertIcoItem(ControlId list, int position, ImageId image, const std::string& title) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (!c) return;
-    HeadlessItem item;
-    item.image = image;
-    auto img = images_.find(image);
-    item.hasImage = img != images_.end() && img->second;
-    item.title = title;
-    if (position < 0 || position >= static_cast<int>(c->items.size()))
-        c->items.push_back(std::move(item));
-    else
-        c->items.insert(c->items.begin() + position, std::move(item));
+    if (HeadlessControl* c = ControlLocked(list)) c->InsertItem(position, ImageLocked(image), title);
 }
 
 void HeadlessEngine::DeleteIcoItem(ControlId list, int position) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (!c) return;
-    if (position < 0)
-        c->items.clear();
-    else if (position < static_cast<int>(c->items.size()))
-        c->items.erase(c->items.begin() + position);
+    if (HeadlessControl* c = ControlLocked(list)) c->DeleteItem(position);
 }
 
 int HeadlessEngine::IcoItemCount(ControlId list) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    return c ? static_cast<int>(c->items.size()) : 0;
+    return c ? c->ItemCount() : 0;
 }
 
 std::string HeadlessEngine::IcoItemTitle(ControlId list, int position) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    if (!c || position < 0 || position >= static_cast<int>(c->items.size())) return {};
-    return c->items[position].title;
+    const ItemModel* item = c ? c->Item(position) : nullptr;
+    return item ? item->title : std::string();
 }
 
 bool HeadlessEngine::IcoItemHasImage(ControlId list, int position) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    if (!c || position < 0 || position >= static_cast<int>(c->items.size())) return false;
-    return c->items[position].hasImage;
+    const ItemModel* item = c ? c->Item(position) : nullptr;
+    return item && item->image;
 }
 
 int HeadlessEngine::ElemCount(ControlId list, int elemKind) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    return c ? c->elemCount[elemKind] : 0;
+    return c ? c->ElemCount(elemKind) : 0;
 }
 
 void HeadlessEngine::InsertElem(ControlId list, int elemKind) {
     std::lock_guard lock(mutex_);
-    if (HeadlessControl* c = ControlLocked(list)) ++c->elemCount[elemKind];
+    if (HeadlessControl* c = ControlLocked(list)) c->InsertElem(elemKind);
 }
 
 void HeadlessEngine::SetElemImageAttribute(ControlId list, int elemKind, ElemCallback callback, Rect rect) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (c && c->elemCount[elemKind] > 0) c->elemAttribute[elemKind] = {std::move(callback), rect};
+    if (HeadlessControl* c = ControlLocked(list)) c->SetElemAttribute(elemKind, std::move(callback), rect);
 }
 
 void HeadlessEngine::SetElemImageData(ControlId list, int elemKind, int item, ImageId image) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (!c || item < 0 || item >= static_cast<int>(c->items.size())) return;
-    auto img = images_.find(image);
-    c->items[item].elemImage[elemKind] = img != images_.end() && img->second;
+    if (HeadlessControl* c = ControlLocked(list)) c->SetElemImage(elemKind, item, ImageLocked(image));
 }
 
 bool HeadlessEngine::ElemHasImage(ControlId list, int elemKind, int item) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    if (!c || item < 0 || item >= static_cast<int>(c->items.size())) return false;
-    auto it = c->items[item].elemImage.find(elemKind);
-    return it != c->items[item].elemImage.end() && it->second;
+    return c && c->ElemHasImage(elemKind, item);
 }
 
 void HeadlessEngine::LockUpdate(ControlId control) {
     std::lock_guard lock(mutex_);
-    if (HeadlessControl* c = ControlLocked(control)) ++c->lockDepth;
+    if (HeadlessControl* c = ControlLocked(control)) c->Lock();
 }
 
 void HeadlessEngine::UnlockUpdate(ControlId control) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(control);
-    if (c && c->lockDepth > 0 && --c->lockDepth == 0) ++c->redraws;
+    if (c && c->Unlock()) ++c->redraws;
 }
 
 void HeadlessEngine::InsertColumn(ControlId list, int position, const std::string& title, int width) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (!c) return;
-    if (position < 0 || position >= static_cast<int>(c->columns.size()))
-        c->columns.emplace_back(title, width);
-    else
-        c->columns.insert(c->columns.begin() + position, {title, width});
+    if (HeadlessControl* c = ControlLocked(list)) c->InsertColumn(position, title, width);
 }
 
 int HeadlessEngine::ColumnCount(ControlId list) {
@@ -388,23 +319,12 @@ int HeadlessEngine::ColumnCount(ControlId list) {
 int HeadlessEngine::InsertRow(ControlId list, int position) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    if (!c) return -1;
-    if (position < 0 || position >= static_cast<int>(c->rows.size())) {
-        c->rows.emplace_back();
-        return static_cast<int>(c->rows.size()) - 1;
-    }
-    c->rows.insert(c->rows.begin() + position, std::vector<std::string>{});
-    return position;
+    return c ? c->InsertRow(position) : -1;
 }
 
 void HeadlessEngine::DeleteRow(ControlId list, int position) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (!c) return;
-    if (position < 0)
-        c->rows.clear();
-    else if (position < static_cast<int>(c->rows.size()))
-        c->rows.erase(c->rows.begin() + position);
+    if (HeadlessControl* c = ControlLocked(list)) c->DeleteRow(position);
 }
 
 int HeadlessEngine::RowCount(ControlId list) {
@@ -415,33 +335,24 @@ int HeadlessEngine::RowCount(ControlId list) {
 
 void HeadlessEngine::SetCell(ControlId list, int row, int column, const std::string& text) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(list);
-    if (!c || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0) return;
-    auto& cells = c->rows[row];
-    if (static_cast<int>(cells.size()) <= column) cells.resize(column + 1);
-    cells[column] = text;
+    if (HeadlessControl* c = ControlLocked(list)) c->SetCell(row, column, text);
 }
 
 std::string HeadlessEngine::GetCell(ControlId list, int row, int column) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(list);
-    if (!c || row < 0 || row >= static_cast<int>(c->rows.size()) || column < 0) return {};
-    const auto& cells = c->rows[row];
-    return column < static_cast<int>(cells.size()) ? cells[column] : std::string();
+    return c ? c->Cell(row, column) : std::string();
 }
 
 void HeadlessEngine::SetTabData(ControlId tabs, int page, uint32_t value) {
     std::lock_guard lock(mutex_);
-    HeadlessControl* c = ControlLocked(tabs);
-    if (c && page >= 0 && page < static_cast<int>(c->design.pages.size())) c->tabData[page] = value;
+    if (HeadlessControl* c = ControlLocked(tabs)) c->SetTabData(page, value);
 }
 
 uint32_t HeadlessEngine::GetTabData(ControlId tabs, int page) {
     std::lock_guard lock(mutex_);
     HeadlessControl* c = ControlLocked(tabs);
-    if (!c) return 0;
-    auto it = c->tabData.find(page);
-    return it == c->tabData.end() ? 0 : it->second;
+    return c ? c->TabData(page) : 0;
 }
 
 bool HeadlessEngine::Raise(EventKind kind, WindowId window, ControlId control, int value) {
@@ -451,14 +362,10 @@ bool HeadlessEngine::Raise(EventKind kind, WindowId window, ControlId control, i
         // The user's page change and selection land in the control before the handler runs.
         std::lock_guard lock(mutex_);
         if (HeadlessControl* c = ControlLocked(control)) {
-            if (kind == EventKind::PageChanged) c->value = value;
-            if (kind == EventKind::SelectionChanged) c->selection = value;
-            if (kind == EventKind::Click && c->design.kind == Kind::Radiobutton) {
-                // The radio buttons of one window form one group.
-                for (auto& [id, other] : controls_)
-                    if (other.window == c->window && other.design.kind == Kind::Radiobutton) other.value = 0;
-                c->value = 1;
-            }
+            if (kind == EventKind::PageChanged && !c->SetInt(attr::kValue, value)) return false;
+            if (kind == EventKind::SelectionChanged) c->SetInt(attr::kCurrentSelection, value);
+            if (kind == EventKind::Click && c->kind() == Kind::Radiobutton)
+                SelectRadio(WindowControlsLocked(c->window), *c);
         }
     }
     bool answer = handler(Event{kind, window, control, value});
@@ -472,9 +379,9 @@ void HeadlessEngine::ClickElem(ControlId list, int elemKind, int item, int code)
         std::lock_guard lock(mutex_);
         HeadlessControl* c = ControlLocked(list);
         if (!c) return;
-        auto it = c->elemAttribute.find(elemKind);
-        if (it == c->elemAttribute.end()) return;
-        callback = it->second.first;
+        auto it = c->elems.find(elemKind);
+        if (it == c->elems.end() || !it->second.hasAttribute) return;
+        callback = it->second.callback;
     }
     if (callback) callback(code, item);
 }

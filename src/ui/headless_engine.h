@@ -9,37 +9,16 @@
 #include <mutex>
 #include <optional>
 
+#include "ui/control_model.h"
 #include "ui/engine.h"
 
 namespace ui {
 
-struct HeadlessItem {
-    ImageId image = 0;
-    bool hasImage = false;
-    std::string title;
-    std::map<int, bool> elemImage;  // element kind -> image set
-};
-
-struct HeadlessControl {
-    ControlDesign design;
-    WindowId window = 0;
+// A control as the headless engine keeps it: the shared model plus what a check reads.
+struct HeadlessControl : ControlModel {
     ControlId parent = 0;  // the tab container of a page
-    Rect rect;
-    bool visible = true;
-    std::string caption;
-    std::string text;     // edit box text
-    int value = 0;        // attribute 16
-    int selection = -1;   // combobox
-    int interval = 0;     // timer
-    std::string picture;  // picture bytes
-    std::vector<HeadlessItem> items;
-    std::map<int, int> elemCount;
-    std::map<int, std::pair<ElemCallback, Rect>> elemAttribute;
-    int lockDepth = 0;
+    std::string picture;   // picture box bytes
     int redraws = 0;
-    std::vector<std::pair<std::string, int>> columns;
-    std::vector<std::vector<std::string>> rows;
-    std::map<int, uint32_t> tabData;
 };
 
 struct HeadlessMessage {
@@ -122,6 +101,7 @@ class HeadlessEngine : public Engine {
     // Clicks an item button element of an icon list (code 65538 unless given).
     void ClickElem(ControlId list, int elemKind, int item, int code = kElemClickCode);
 
+    // A copy of the control; its container and pages point into the engine.
     std::optional<HeadlessControl> Control(ControlId control);
     std::optional<HeadlessWindow> Window(WindowId window);
     // Every window ever created that still exists, in creation order.
@@ -137,13 +117,15 @@ class HeadlessEngine : public Engine {
   private:
     HeadlessControl* ControlLocked(ControlId control);
     HeadlessWindow* WindowLocked(WindowId window);
-    void AddControlLocked(WindowId window, ControlId parent, const ControlDesign& design);
+    void AddControlLocked(WindowId window, HeadlessControl* parent, const ControlDesign& design);
+    std::vector<ControlModel*> WindowControlsLocked(WindowId window);
+    ImageRef ImageLocked(ImageId image);
     EventHandler HandlerOf(WindowId window);
 
     std::mutex mutex_;
     std::map<WindowId, HeadlessWindow> windows_;
     std::map<ControlId, HeadlessControl> controls_;
-    std::map<ImageId, bool> images_;  // image -> decodable
+    std::map<ImageId, ImageRef> images_;
     std::vector<HeadlessMessage> messages_;
     std::vector<std::tuple<ControlId, int, int>> popups_;
     std::function<void(WindowId)> modalHook_;

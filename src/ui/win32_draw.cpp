@@ -121,21 +121,14 @@ void DrawFitted(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, RectF box) {
     g.DrawImage(bitmap, r);
 }
 
-bool IsTitleLabel(const Win& w, const Ctl& c) {
-    return w.design.width < 1000 && c.rect.top <= 16 && c.parent == nullptr;
-}
-
-bool IsBars(const std::string& caption) {
-    if (caption.empty()) return false;
-    return std::all_of(caption.begin(), caption.end(),
-                       [](char ch) { return ch == '|' || ch == '\r' || ch == '\n'; });
-}
+using layout::AbsoluteRect;
+using layout::kTabStripHeight;
 
 void DrawButton(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
     bool hover = w.hover == &c, pressed = hover && w.pressed == &c;
     if (c.image) {
         if (hover) {
-            bool close = c.design.name == "destroy";
+            bool close = c.design.role == Role::Close;
             FillRound(g, r, 6, close ? Color(255, 254, 226, 226) : (pressed ? kPressed : kHover));
         }
         DrawFitted(g, c.image->Current(), r);
@@ -219,7 +212,7 @@ void DrawIcoList(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
     int first = 0;
     int count = static_cast<int>(c.items.size());
     for (int i = first; i < count; ++i) {
-        Rect ir = ItemRect(c, i);
+        Rect ir = layout::ItemRect(c, i);
         RectF box(r.X + ir.left, r.Y + ir.top, static_cast<float>(ir.width), static_cast<float>(ir.height));
         if (box.Y > r.Y + r.Height) break;
         if (box.Y + box.Height < r.Y) continue;
@@ -228,11 +221,11 @@ void DrawIcoList(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
         FillRound(g, RectF(box.X, box.Y + 2, box.Width, box.Height), 10, Color(hover ? 40 : 22, 17, 24, 39));
         Gdiplus::GraphicsPath path;
         RoundedPath(path, box, 10);
-        const Item& item = c.items[i];
-        if (item.image) {
+        const ItemModel& item = c.items[i];
+        if (Gdiplus::Bitmap* picture = BitmapOf(item.image)) {
             Gdiplus::GraphicsState inner = g.Save();
             g.SetClip(&path, Gdiplus::CombineModeIntersect);
-            g.DrawImage(item.image.get(), box);
+            g.DrawImage(picture, box);
             g.Restore(inner);
         } else {
             Gdiplus::SolidBrush ph(kPlaceholder);
@@ -251,17 +244,17 @@ void DrawIcoList(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
             Gdiplus::Pen ring(kAccent, 2);
             g.DrawPath(&ring, &path);
         }
-        if (c.hasElemAttribute) {
-            auto e = item.elem.find(1);
-            if (e != item.elem.end() && e->second) {
-                RectF er(box.X + c.elemRect.left, box.Y + c.elemRect.top,
-                         static_cast<float>(c.elemRect.width), static_cast<float>(c.elemRect.height));
-                g.DrawImage(e->second.get(), er);
-                if (hover && c.hoverElem) FillRound(g, er, 8, Color(40, 255, 255, 255));
-            }
+        for (const auto& [kind, elem] : c.elems) {
+            auto e = item.elem.find(kind);
+            Gdiplus::Bitmap* button = e == item.elem.end() ? nullptr : BitmapOf(e->second);
+            if (!elem.hasAttribute || !button) continue;
+            RectF er(box.X + elem.rect.left, box.Y + elem.rect.top, static_cast<float>(elem.rect.width),
+                     static_cast<float>(elem.rect.height));
+            g.DrawImage(button, er);
+            if (hover && c.hoverElem) FillRound(g, er, 8, Color(40, 255, 255, 255));
         }
     }
-    Rect thumb = ThumbRect(c);
+    Rect thumb = layout::ThumbRect(c);
     if (thumb.height > 0)
         FillRound(g, RectF(r.X + thumb.left, r.Y + thumb.top, 6, static_cast<float>(thumb.height)), 3,
                   Color(120, 107, 114, 128));
@@ -272,7 +265,7 @@ void DrawTabs(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
     Gdiplus::Pen line(kHairline, 1);
     g.DrawLine(&line, r.X + 16, r.Y + kTabStripHeight - 1, r.X + r.Width - 16, r.Y + kTabStripHeight - 1);
     for (int i = 0; i < static_cast<int>(c.pages.size()); ++i) {
-        Rect h = TabHeader(c, i);
+        Rect h = layout::TabHeader(i);
         RectF hr(r.X + h.left, r.Y + h.top, static_cast<float>(h.width), static_cast<float>(h.height));
         bool selected = c.value == i;
         bool hover = w.hover == &c && c.hoverPart == i;
@@ -299,14 +292,14 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
             Gdiplus::Bitmap* b = c.picture ? c.picture->Current() : (c.image ? c.image->Current() : nullptr);
             if (b) {
                 DrawFitted(g, b, r);
-            } else if (c.design.kind == Kind::PictureBox && r.Width >= 200) {
+            } else if (c.design.role == Role::Preview) {
                 FillRound(g, r, 10, kBody);
                 DrawPlaceholderGlyph(g, r);
             }
             break;
         }
         case Kind::Label:
-            if (IsTitleLabel(w, c))
+            if (c.design.role == Role::Title)
                 Text(g, c.caption, RectF(r.X, r.Y - 2, r.Width + 40, r.Height + 4), 16, true, kText);
             else {
                 bool wrap = r.Height >= 40 || c.caption.find('\n') != std::string::npos;
@@ -316,7 +309,7 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
             }
             break;
         case Kind::TransLabel:
-            if (IsBars(c.caption)) {
+            if (c.design.role == Role::Separator) {
                 float bottom = std::min(r.Y + r.Height, static_cast<float>(w.design.height)) - 16;
                 Gdiplus::Pen pen(kHairline, 1);
                 g.DrawLine(&pen, r.X + r.Width / 2, r.Y + 48, r.X + r.Width / 2, bottom);
@@ -349,7 +342,7 @@ void DrawSkin(Gdiplus::Graphics& g, const Win& w) {
     float width = static_cast<float>(w.design.width), height = static_cast<float>(w.design.height);
     Gdiplus::SolidBrush surface(kSurface);
     g.FillRectangle(&surface, RectF(0, 0, width, height));
-    if (w.design.width >= 1000) {
+    if (w.design.role == WindowRole::Main) {
         // The main window: a white header over a soft grey body.
         Gdiplus::SolidBrush body(kBody);
         g.FillRectangle(&body, RectF(0, 60, width, height - 60));
@@ -359,17 +352,16 @@ void DrawSkin(Gdiplus::Graphics& g, const Win& w) {
     Gdiplus::Pen border(kBorder, 1);
     g.DrawRectangle(&border, RectF(0.5f, 0.5f, width - 1, height - 1));
     // A window whose design has no title line of its own shows its title in the skin.
-    bool titled = std::any_of(w.controls.begin(), w.controls.end(), [](const auto& c) {
-        return c->design.kind == Kind::Label && c->rect.top <= 16 && c->parent == nullptr;
-    });
-    if (!titled && w.design.width < 1000) {
+    bool titled = std::any_of(w.controls.begin(), w.controls.end(),
+                              [](const auto& c) { return c->design.role == Role::Title; });
+    if (!titled && w.design.role != WindowRole::Main) {
         std::string title = w.design.title;
         // A trail byte may equal '_': the search has to know GBK.
         int cut = sys::FindLast(title, "_");
         if (cut > 0) title = title.substr(0, cut - 1) + " \xA1\xA4 " + title.substr(cut);  // GBK middle dot
         Text(g, title, RectF(16, 8, width - 64, 24), 14, true, kText);
     }
-    Rect close = CloseBoxRect(w);
+    Rect close = layout::CloseBoxRect(w.design);
     if (close.width > 0) {
         RectF cr = F(close);
         if (w.closeHover)
@@ -383,65 +375,6 @@ void DrawSkin(Gdiplus::Graphics& g, const Win& w) {
 
 }  // namespace
 
-Rect AbsoluteRect(const Ctl& c) {
-    Rect r = c.rect;
-    if (c.parent) {
-        r.left += c.parent->rect.left;
-        r.top += c.parent->rect.top;
-    }
-    return r;
-}
-
-bool Shown(const Ctl& c) {
-    if (!c.visible) return false;
-    if (!c.parent) return true;
-    if (!c.parent->visible) return false;
-    const auto& pages = c.parent->pages;
-    int index = static_cast<int>(std::find(pages.begin(), pages.end(), &c) - pages.begin());
-    return index == c.parent->value;
-}
-
-namespace {
-int Columns(const Ctl& list) { return std::max(1, (list.rect.width - kItemGap) / (kItemWidth + kItemGap)); }
-}  // namespace
-
-Rect ItemRect(const Ctl& list, int index) {
-    int cols = Columns(list);
-    int used = cols * kItemWidth + (cols - 1) * kItemGap;
-    int margin = std::max(0, (list.rect.width - used) / 2);
-    int col = index % cols, row = index / cols;
-    return Rect{margin + col * (kItemWidth + kItemGap), 8 + row * (kItemHeight + kItemGap) - list.scroll,
-                kItemWidth, kItemHeight};
-}
-
-int ContentHeight(const Ctl& list) {
-    int rows = (static_cast<int>(list.items.size()) + Columns(list) - 1) / Columns(list);
-    return rows == 0 ? 0 : 8 + rows * (kItemHeight + kItemGap);
-}
-
-int MaxScroll(const Ctl& list) { return std::max(0, ContentHeight(list) - list.rect.height); }
-
-Rect ThumbRect(const Ctl& list) {
-    int content = ContentHeight(list), view = list.rect.height;
-    if (content <= view || view <= 0) return {};
-    int track = view - 8;
-    int length = std::max(40, track * view / content);
-    int top = 4 + (track - length) * list.scroll / std::max(1, MaxScroll(list));
-    return Rect{list.rect.width - 8, top, 6, length};
-}
-
-Rect TabHeader(const Ctl& tabs, int page) {
-    constexpr int kHeaderWidth = 88;
-    return Rect{16 + page * kHeaderWidth, 6, kHeaderWidth, kTabStripHeight - 10};
-}
-
-Rect CloseBoxRect(const Win& w) {
-    if (!w.design.skinCloseBox) return {};
-    return Rect{w.design.width - 38, 6, 32, 28};
-}
-
-int DragBandHeight(const Win& w) { return w.design.width >= 1000 ? 60 : 44; }
-
 void PaintWindow(Win& w, HDC dc, const RECT& dirty) {
     Gdiplus::Graphics g(dc);
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
@@ -454,7 +387,7 @@ void PaintWindow(Win& w, HDC dc, const RECT& dirty) {
                static_cast<float>((dirty.right - dirty.left) / w.scale) + 4,
                static_cast<float>((dirty.bottom - dirty.top) / w.scale) + 4);
     for (const auto& c : w.controls) {
-        if (!Shown(*c)) continue;
+        if (!layout::Shown(*c)) continue;
         RectF r = F(AbsoluteRect(*c));
         if (!r.IntersectsWith(clip)) continue;
         DrawControl(g, w, *c);

@@ -71,6 +71,8 @@ class Win32Engine : public Engine {
 
     // The window's HWND (as void*, so this header stays free of <windows.h>).
     void* NativeWindow(WindowId window);
+    // The native child (EDIT, COMBOBOX, list view) that shows the control; null for a drawn one.
+    void* NativeControl(ControlId control);
     // Where an icon-list item sits in its window's client area, in design pixels (scrolling
     // included); empty when there is no such item.
     Rect IcoItemRect(ControlId list, int position);

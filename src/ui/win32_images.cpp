@@ -12,12 +12,6 @@
 namespace ui::win32 {
 namespace {
 
-struct StreamRelease {
-    void operator()(IStream* s) const {
-        if (s) s->Release();
-    }
-};
-
 std::shared_ptr<Gdiplus::Bitmap> CopyToPargb(Gdiplus::Image& source, int width, int height) {
     auto out = std::make_shared<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
     if (out->GetLastStatus() != Gdiplus::Ok) return nullptr;
@@ -46,7 +40,7 @@ std::shared_ptr<Picture> DecodePicture(const std::string& bytes) {
     // GDI+ guesses formats generously; ask for a known signature first so that text or an
     // empty file never reaches the decoders.
     if (SniffImageFormat(bytes) == ImageFormat::Unknown) return nullptr;
-    std::unique_ptr<IStream, StreamRelease> stream(
+    sys::ScopedStream stream(
         SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
     if (!stream) return nullptr;
     // The decoder reads the stream lazily; every frame is copied out before it goes.

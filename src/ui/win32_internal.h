@@ -1,5 +1,5 @@
-// Inside the Win32 engine: the control model of a window, pictures, drawing and layout.
-// Everything here is touched on the UI thread only.
+// Inside the Win32 engine: its windows and controls, the state they share, and the parts that
+// each file of the engine adds to it. Everything here is touched on the UI thread only.
 #pragma once
 
 // clang-format off
@@ -8,12 +8,17 @@
 #include <gdiplus.h>
 // clang-format on
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include "ui/engine.h"
+#include "sys/scoped_win.h"
+#include "ui/control_model.h"
+#include "ui/layout.h"
+#include "ui/win32_engine.h"
 
 namespace ui::win32 {
 
@@ -25,6 +30,15 @@ struct Picture {
     Gdiplus::Bitmap* Current() const { return frames.empty() ? nullptr : frames[frame].get(); }
 };
 
+// What an image id of this engine holds.
+struct BitmapImage : ImageData {
+    explicit BitmapImage(std::shared_ptr<Gdiplus::Bitmap> b) : bitmap(std::move(b)) {}
+    std::shared_ptr<Gdiplus::Bitmap> bitmap;
+};
+inline Gdiplus::Bitmap* BitmapOf(const ImageRef& image) {
+    return image ? static_cast<const BitmapImage&>(*image).bitmap.get() : nullptr;
+}
+
 // Decodes image bytes (PNG, JPEG, GIF, BMP); null when they are no picture.
 std::shared_ptr<Picture> DecodePicture(const std::string& bytes);
 // The picture scaled to exactly width x height; null for a null source.
@@ -32,94 +46,151 @@ std::shared_ptr<Gdiplus::Bitmap> ScaledCopy(Gdiplus::Bitmap* source, int width, 
 // A picture built into the exe as an RCDATA resource named like `name` in upper case; null
 // when there is none. Cached for the life of the process.
 std::shared_ptr<Picture> ResourcePicture(const std::string& name);
-// The program icon (resource 1), at the given size.
+// The program icon (resource 1), at the given size; the caller owns it.
 HICON ProgramIcon(int size);
 
 std::wstring Wide(const std::string& gbk);
 std::string Narrow(const std::wstring& wide);
 
-struct Item {
-    std::shared_ptr<Gdiplus::Bitmap> image;
-    std::string title;
-    std::map<int, std::shared_ptr<Gdiplus::Bitmap>> elem;
-};
+// Ids a window hands out per control. They are small because each names a control's place
+// in its own window, not the control's engine-wide id: WM_COMMAND carries 16 bits, and a
+// settings window opened thousands of times must never run out of them.
+constexpr int kMaxSlots = 0x0FFF;
+constexpr UINT kNativeIdBase = 0x1000;       // + slot: native child controls
+constexpr UINT_PTR kTimerBase = 0x1000;      // + slot: timer controls
+constexpr UINT_PTR kAnimationBase = 0x2000;  // + slot: animated pictures
+constexpr UINT_PTR kTrayMenuTimer = 0x3001;  // the deferred notification-area menu
 
-struct Ctl {
-    ControlId id = 0;
-    WindowId window = 0;
-    ControlDesign design;
-    Ctl* parent = nullptr;  // the tab container of a page
-    std::vector<Ctl*> pages;
-    Rect rect;
-    bool visible = true;
-    std::string caption;
-    std::string text;
-    int value = 0;
-    int selection = -1;
-    int interval = 0;
+constexpr UINT kRunCall = WM_APP + 1;
+constexpr UINT kTrayMessage = WM_APP + 2;
+constexpr UINT kTrayMenuLater = WM_APP + 3;
+
+struct Ctl : ControlModel {
+    int slot = 0;  // 1-based place in its window; 0 when the window has no room left
     std::shared_ptr<Picture> picture;
     std::shared_ptr<Picture> image;    // the design image
     std::shared_ptr<Picture> imageOn;  // the design image when selected
-    std::vector<Item> items;
-    std::map<int, int> elemCount;
-    ElemCallback elemCallback;
-    Rect elemRect;
-    bool hasElemAttribute = false;
-    int scroll = 0;
-    int lockDepth = 0;
-    std::vector<std::pair<std::string, int>> columns;
-    std::vector<std::vector<std::string>> rows;
-    std::map<int, uint32_t> tabData;
     HWND native = nullptr;
     int hoverPart = -1;  // item or tab page under the mouse
     bool hoverElem = false;
 };
 
 struct Win {
+    Win32Engine::State* engine = nullptr;
     WindowId id = 0;
     HWND hwnd = nullptr;
     WindowDesign design;
     EventHandler handler;
-    std::vector<std::unique_ptr<Ctl>> controls;
+    std::vector<std::unique_ptr<Ctl>> controls;  // slot n is controls[n - 1]
+    std::vector<ControlModel*> models;           // the same, for layout
     bool tray = false;
     std::string trayTip;
+    sys::ScopedIcon trayIcon;
     double scale = 1.0;
-    HFONT font = nullptr;
+    sys::ScopedFont font;
     Ctl* hover = nullptr;
     Ctl* pressed = nullptr;
     int pressedPart = -1;
-    bool pressedElem = false;
+    int pressedElem = -1;
     bool closeHover = false;
     bool closePressed = false;
     bool tracking = false;
     Ctl* dragList = nullptr;  // scroll bar thumb being dragged
     int dragStartY = 0;
     int dragStartScroll = 0;
-    bool enabledBeforeModal = true;
+
+    Ctl* AtSlot(int slot) const {
+        return slot >= 1 && slot <= static_cast<int>(controls.size()) ? controls[slot - 1].get() : nullptr;
+    }
 };
 
-// Absolute rectangle of a control in its window (pages offset by their container).
-Rect AbsoluteRect(const Ctl& c);
-// Whether a control is drawn at all (its page is the current one, its container visible).
-bool Shown(const Ctl& c);
+int Px(double design, double scale);
 
-// Icon-list geometry, in design pixels relative to the list.
-constexpr int kItemWidth = 296;
-constexpr int kItemHeight = 156;
-constexpr int kItemGap = 16;
-Rect ItemRect(const Ctl& list, int index);  // scroll applied
-int ContentHeight(const Ctl& list);
-int MaxScroll(const Ctl& list);
-// The scroll bar thumb, relative to the list; empty when everything fits.
-Rect ThumbRect(const Ctl& list);
-constexpr int kTabStripHeight = 57;
-Rect TabHeader(const Ctl& tabs, int page);  // relative to the container
+// Creates the frameless window of `w` (its Win is stored with it).
+HWND CreateSkinWindow(Win& w, int x, int y, int cx, int cy);
 
-// The skin's close box, when the window has one.
-Rect CloseBoxRect(const Win& w);
-// Height of the band that drags the window.
-int DragBandHeight(const Win& w);
-
+// Paints the window (skin and every shown control) into the DC; `dirty` in physical pixels.
 void PaintWindow(Win& w, HDC dc, const RECT& dirty);
 
 }  // namespace ui::win32
+
+namespace ui {
+
+struct Win32Engine::State {
+    DWORD uiThread = 0;
+    HWND callWindow = nullptr;
+    sys::GdiplusSession gdiplus;
+    UINT taskbarCreated = 0;
+    bool inTrayMenu = false;
+    DWORD lastTrayButtonUp = 0;
+    std::map<WindowId, std::unique_ptr<win32::Win>> windows;
+    std::map<ControlId, win32::Ctl*> controls;
+    std::map<ImageId, ImageRef> images;
+    int nextWindow = 1;
+    int nextControl = 1;
+    int nextImage = 1;
+
+    // Runs fn on the UI thread and returns when it has run.
+    template <typename F>
+    auto OnUi(F&& fn) -> decltype(fn()) {
+        if (GetCurrentThreadId() == uiThread) return fn();
+        using R = decltype(fn());
+        if constexpr (std::is_void_v<R>) {
+            std::function<void()> task = [&] { fn(); };
+            SendMessageW(callWindow, win32::kRunCall, 0, reinterpret_cast<LPARAM>(&task));
+        } else {
+            R result{};
+            std::function<void()> task = [&] { result = fn(); };
+            SendMessageW(callWindow, win32::kRunCall, 0, reinterpret_cast<LPARAM>(&task));
+            return result;
+        }
+    }
+
+    win32::Win* FindWin(WindowId id);
+    win32::Ctl* FindCtl(ControlId id);
+    win32::Ctl* FindKind(ControlId id, Kind kind);
+    ImageRef FindImage(ImageId id);
+
+    // Delivers an event; the window may be gone when this returns.
+    bool Raise(WindowId window, EventKind kind, ControlId control = 0, int value = 0);
+
+    // Redraws (win32_window.cpp).
+    RECT PhysicalRect(const win32::Win& w, const Rect& r);
+    void Invalidate(win32::Ctl* c);
+    void InvalidateAll(win32::Win* w);
+    void AddControl(win32::Win& w, win32::Ctl* parent, const ControlDesign& d);
+    void StartAnimation(win32::Win& w, win32::Ctl& c);
+    LRESULT WindowProc(win32::Win& w, UINT msg, WPARAM wp, LPARAM lp);
+    void OnTimer(win32::Win& w, UINT_PTR id);
+
+    // Mouse (win32_input.cpp).
+    LRESULT OnMouse(win32::Win& w, UINT msg, LPARAM lp);
+    void OnWheel(win32::Win& w, WPARAM wp, LPARAM lp);
+    LRESULT OnHitTest(win32::Win& w, LPARAM lp);
+    bool OnSetCursor(win32::Win& w, LPARAM lp);
+    void Scroll(win32::Ctl& list, int by);
+
+    // Native child controls (win32_native.cpp).
+    void CreateNative(win32::Win& w, win32::Ctl& c);
+    void PlaceNative(win32::Win& w, win32::Ctl& c);
+    void MakeFont(win32::Win& w);
+    void OnCommand(win32::Win& w, WPARAM wp);
+    void OnNotify(win32::Win& w, LPARAM lp);
+    // Rewrites the native list from the model (columns, rows and cells).
+    void SyncListView(win32::Ctl& c);
+
+    // Notification area and menus (win32_tray.cpp).
+    void AddTray(win32::Win& w);
+    void RemoveTray(win32::Win& w);
+    void OnTrayMessage(win32::Win& w, LPARAM lp);
+    void OnTrayMenuLater(win32::Win& w);
+    void PopupMenu(win32::Ctl& menu, int dx, int dy);
+    void ShowMessageBox(const std::string& title, const std::string& text, const std::string& button,
+                        HWND owner);
+
+    // Window classes and the call window (win32_window.cpp).
+    void Start();
+    void Stop();
+};
+
+}  // namespace ui

@@ -13,7 +13,10 @@ namespace {
 using ui::EventKind;
 using ui::Kind;
 
-const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(40, '\0');
+const unsigned char kButtonPng[] = {
+#include "use_button_png.inc"
+};
+const std::string kPng(reinterpret_cast<const char*>(kButtonPng), sizeof kButtonPng);
 
 ui::ControlDesign D(const char* name, Kind kind, ui::Rect rect) {
     ui::ControlDesign d;

@@ -242,6 +242,20 @@ TEST_F(EngineOnUiThread, NativeFieldsReportTheUsersChangesOnly) {
     EXPECT_EQ(engine->GetCell(rows, 0, 1), "香港服务器");
     HWND view = FindWindowExW(hwnd, nullptr, L"SysListView32", nullptr);
     ASSERT_NE(view, nullptr);
+    // A column put in front: the view shows every cell under its column, as the model has it.
+    engine->InsertColumn(rows, 0, "序号", 40);
+    auto shown = [&](int column) {
+        wchar_t buffer[32] = {};
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = buffer;
+        item.cchTextMax = 32;
+        SendMessageW(view, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+        return std::wstring(buffer);
+    };
+    EXPECT_EQ(shown(0), L"");
+    EXPECT_EQ(shown(1), L"");
+    EXPECT_EQ(shown(2), L"香港服务器");
     LVITEMW select{};
     select.stateMask = LVIS_SELECTED;
     select.state = LVIS_SELECTED;
