@@ -3,9 +3,11 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "core/window_registry.h"
+#include "thread_name.h"
 
 namespace net {
 namespace {
@@ -55,8 +57,12 @@ void ShowNoticeLater(const std::string& text) {
     NoticeQueue& q = Q();
     std::lock_guard lock(q.mutex);
     if (!q.started) {
-        std::thread(ShowNotices).detach();
-        q.started = true;
+        try {
+            std::thread([] { osthread::RunGuarded("notices", ShowNotices); }).detach();
+            q.started = true;
+        } catch (const std::system_error&) {
+            // No thread now: the notice waits in the queue and the next one tries again.
+        }
     }
     if (q.pending.size() >= static_cast<size_t>(kMaxPendingNotices)) return;
     q.pending.push_back(text);

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "sys/delay.h"
 #include "sys/file_bytes.h"
 #include "sys/text.h"
+#include "thread_name.h"
 #include "wallpaper/machine_id.h"
 
 namespace wallpaper {
@@ -42,7 +44,13 @@ class PreviewFetcher {
   public:
     explicit PreviewFetcher(std::vector<Fetch>& fetches) : fetches_(fetches) {
         size_t workers = std::min<size_t>(kPreviewFetchers, fetches.size());
-        for (size_t i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+        try {
+            for (size_t i = 0; i < workers; ++i)
+                threads_.emplace_back([this] { osthread::RunGuarded("preview-fetch", [this] { Work(); }); });
+        } catch (const std::system_error&) {
+            // Out of threads: those that started share the work, or this thread does it all.
+            if (threads_.empty()) Work();
+        }
     }
     ~PreviewFetcher() {
         for (std::thread& t : threads_) t.join();

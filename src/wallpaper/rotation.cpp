@@ -3,11 +3,13 @@
 #include <chrono>
 #include <random>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "core/settings.h"
 #include "sys/delay.h"
 #include "sys/text.h"
+#include "thread_name.h"
 
 namespace wallpaper {
 
@@ -74,13 +76,14 @@ void RotationLoop(const net::MachineIdSource& machineId) {
 }
 
 void StartRotationThread(net::MachineIdSource machineId) {
-    std::thread([id = std::move(machineId)] {
-        // Nothing may unwind out of a thread's entry; rotation then simply stops.
-        try {
-            RotationLoop(id);
-        } catch (...) {
-        }
-    }).detach();
+    // Nothing may unwind out of a thread's entry; rotation then simply stops. Without a thread
+    // the program runs on, without rotation.
+    try {
+        std::thread([id = std::move(machineId)] {
+            osthread::RunGuarded("rotation", [&] { RotationLoop(id); });
+        }).detach();
+    } catch (const std::system_error&) {
+    }
 }
 
 }  // namespace wallpaper

@@ -27,7 +27,6 @@
 #include "sys/text.h"
 #include "ui/headless_engine.h"
 #ifndef _WIN32
-#include "socket_internet_api.h"
 #endif
 
 namespace road {
@@ -127,9 +126,7 @@ class Road : public ::testing::Test {
         }));
     }
 
-    fs::path CacheFile(const std::string& name) {
-        return root_ / "store" / Native("图片") / Native(name);
-    }
+    fs::path CacheFile(const std::string& name) { return root_ / "store" / Native("图片") / Native(name); }
     // Every file under the test's folder, relative to it.
     std::vector<std::string> FilesWritten() {
         std::vector<std::string> out;
@@ -141,7 +138,6 @@ class Road : public ::testing::Test {
 
     testing_support::MemorySettingsStore store_;
 #ifndef _WIN32
-    testing_support::SocketInternetApi internet_;
 #endif
     // The library's worker and the notice thread may touch the engine after the test.
     ui::HeadlessEngine& engine_ = KeptForever<ui::HeadlessEngine>();

@@ -24,7 +24,6 @@
 #include "sys/text.h"
 #include "ui/headless_engine.h"
 #ifndef _WIN32
-#include "socket_internet_api.h"
 #endif
 
 namespace {
@@ -91,7 +90,6 @@ TEST(Wiring, StartupConnectsOnTheTimerTickGreetsAndDeliversReplies) {
 TEST(Wiring, AListReplyFromTheNodeReachesTheDispatcherAndFillsTheListFromTheWeb) {
     testing_support::MemorySettingsStore store;
 #ifndef _WIN32
-    testing_support::SocketInternetApi internet;
 #endif
     static ui::HeadlessEngine& engine = KeptForever<ui::HeadlessEngine>();
     PackServer server;
