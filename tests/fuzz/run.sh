@@ -18,4 +18,4 @@ cmake --build "$dir/build" -j"$(nproc)" --target fuzz_replies
 python3 "$root/tests/fuzz/make_seeds.py" "$dir/seeds" "$dir/replies.dict"
 mkdir -p "$dir/corpus"
 cd "$dir"
-exec build/tests/fuzz/fuzz_replies -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$dir/" -dict=replies.dict "$@" corpus seeds
+exec build/tests/fuzz/fuzz_replies -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$dir/" -dict=replies.dict -print_final_stats=1 "$@" corpus seeds
