@@ -8,8 +8,14 @@
 // Natively on the headless engine (it reads picture headers, it does not decode). Built for
 // Windows, on the real Win32 engine under Wine: the main window and its message loop on the
 // main thread, the replies on a thread of their own; one warm-up round, not counted, keeps
-// first-use costs (GDI+ codecs, the HTTP library) out of the figures.
-//   fill_bench PREVIEW_FOLDER RUNS      (the folder holds p01.jpg ... p30.jpg)
+// first-use costs (GDI+ codecs, the HTTP library) out of the figures. Under Wine the previews
+// come from a native copy of this bench (--serve), as a node's would, so that the server's own
+// threads and sockets do not run inside Wine beside the client.
+//   fill_bench PREVIEW_FOLDER RUNS [BASE_URL]   (the folder holds p01.jpg ... p30.jpg; without
+//                                                BASE_URL the previews come from a server in
+//                                                this process)
+//   fill_bench --serve PREVIEW_FOLDER           serves them under /p/b/, each after 100 ms;
+//                                                prints the port, ends when stdin does
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -20,6 +26,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -77,22 +84,39 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The node paths of the previews: /b/p01.jpg ... /b/p30.jpg.
+std::vector<std::string> PreviewPaths() {
+    std::vector<std::string> paths;
+    for (int i = 1; i <= kPreviews; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/b/p%02d.jpg", i);
+        paths.push_back(name);
+    }
+    return paths;
+}
+
+// A loopback server with the previews under /p, answering each after the delay.
+std::unique_ptr<dltest::TestHttpServer> Serve(const std::vector<std::string>& previews) {
+    auto server = std::make_unique<dltest::TestHttpServer>();
+    std::vector<std::string> paths = PreviewPaths();
+    for (size_t i = 0; i < paths.size(); ++i) server->AddFile("/p" + paths[i], previews[i]);
+    dltest::Behaviour slow;
+    slow.stallMs = kAnswerDelayMs;
+    server->SetBehaviour(slow);
+    return server;
+}
+
 class Bench {
   public:
-    Bench(ui::Engine& engine, const std::vector<std::string>& previews) : engine_(engine) {
-        for (size_t i = 0; i < previews.size(); ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/b/p%02zu.jpg", i + 1);
-            paths_.push_back(name);
-            server_.AddFile(std::string("/p") + name, previews[i]);
+    Bench(ui::Engine& engine, const std::vector<std::string>& previews, const std::string& baseUrl)
+        : engine_(engine), paths_(PreviewPaths()), baseUrl_(baseUrl) {
+        if (baseUrl_.empty()) {
+            server_ = Serve(previews);
+            baseUrl_ = server_->Url("/p");
         }
-        dltest::Behaviour slow;
-        slow.stallMs = kAnswerDelayMs;
-        server_.SetBehaviour(slow);
-        baseUrl_ = server_.Url("/p");
     }
 
-    bool ServerUp() const { return server_.port() != 0; }
+    bool ServerUp() const { return !server_ || server_->port() != 0; }
 
     // The list reply for page 1 of the category, as the node writes it.
     std::string Reply() const {
@@ -148,13 +172,13 @@ class Bench {
     }
 
     ui::Engine& engine_;
-    dltest::TestHttpServer server_;
+    std::unique_ptr<dltest::TestHttpServer> server_;
     std::vector<std::string> paths_;
     std::string baseUrl_;
 };
 
-int Run(ui::Engine& engine, const std::vector<std::string>& previews, int runs) {
-    Bench bench(engine, previews);
+int Run(ui::Engine& engine, const std::vector<std::string>& previews, int runs, const std::string& baseUrl) {
+    Bench bench(engine, previews, baseUrl);
     if (!bench.ServerUp()) {
         std::fprintf(stderr, "no loopback server\n");
         return 1;
@@ -212,15 +236,27 @@ std::vector<std::string> ReadPreviews(const std::string& folder) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: fill_bench PREVIEW_FOLDER RUNS\n");
+        std::fprintf(stderr, "usage: fill_bench PREVIEW_FOLDER RUNS [BASE_URL] | --serve PREVIEW_FOLDER\n");
         return 2;
     }
-    std::vector<std::string> previews = ReadPreviews(argv[1]);
-    int runs = std::max(1, std::atoi(argv[2]));
+    bool serve = std::string(argv[1]) == "--serve";
+    const char* folder = serve ? argv[2] : argv[1];
+    std::vector<std::string> previews = ReadPreviews(folder);
     if (previews.empty()) {
-        std::fprintf(stderr, "missing p01.jpg ... p%02d.jpg in %s\n", kPreviews, argv[1]);
+        std::fprintf(stderr, "missing p01.jpg ... p%02d.jpg in %s\n", kPreviews, folder);
         return 2;
     }
+    if (serve) {
+        auto server = Serve(previews);
+        if (server->port() == 0) return 1;
+        std::printf("%d\n", server->port());
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+        return 0;
+    }
+    int runs = std::max(1, std::atoi(argv[2]));
+    std::string baseUrl = argc > 3 ? argv[3] : "";
 #ifdef _WIN32
     // Config.ini beside the bench names a storage folder of its own.
     char temp[MAX_PATH + 1] = {};
@@ -234,7 +270,7 @@ int main(int argc, char** argv) {
     int rc = 1;
     DWORD uiThread = GetCurrentThreadId();
     std::thread replies([&] {
-        rc = Run(engine, previews, runs);
+        rc = Run(engine, previews, runs, baseUrl);
         PostThreadMessageA(uiThread, WM_QUIT, 0, 0);
     });
     ui::RunMessageLoop();
@@ -251,7 +287,7 @@ int main(int argc, char** argv) {
     ui::HeadlessEngine engine;
     app::InstallBrowsing();
     app::StartProgram(engine);
-    int rc = Run(engine, previews, runs);
+    int rc = Run(engine, previews, runs, baseUrl);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     return rc;

@@ -4,7 +4,8 @@ usage: fill_bench.py [--runs N] [--repeat K] [--native EXE] [--wine EXE]
 Makes 30 previews once as the node makes them (296x156 JPEG, quality 85, centre crop, from the
 system's wallpapers, the 30 largest), then starts each fill_bench K times; each start measures N runs after one
 warm-up round: cached, uncached from a loopback server that answers each after 100 ms, and the
-same 30 fetched one at a time (the anchor). Prints each start's figures, then the median and
+same 30 fetched one at a time (the anchor). The Wine runs fetch from a native server (the
+native fill_bench --serve), as the program fetches from a node outside Wine. Prints each start's figures, then the median and
 range of all runs together and the goals met or missed.
 """
 import argparse
@@ -108,10 +109,18 @@ def main():
         if args.only != "wine":
             run("native, headless engine", [args.native, root, str(args.runs)], dict(os.environ), log)
         if args.only != "native":
-            env = dict(os.environ, MIAOLAN_WINE_ROOT=os.path.join(ROOT, "build/win/wine"),
-                       MIAOLAN_NEEDS_DISPLAY="1")
-            run("Wine, Win32 engine", [os.path.join(ROOT, "scripts/wine-run.sh"), args.wine,
-                                       "Z:" + root, str(args.runs)], env, log)
+            # The previews come from a native server, as a node's would.
+            server = subprocess.Popen([args.native, "--serve", root], stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, text=True)
+            try:
+                port = int(server.stdout.readline())
+                env = dict(os.environ, MIAOLAN_WINE_ROOT=os.path.join(ROOT, "build/win/wine"),
+                           MIAOLAN_NEEDS_DISPLAY="1")
+                run("Wine, Win32 engine", [os.path.join(ROOT, "scripts/wine-run.sh"), args.wine, "Z:" + root,
+                                           str(args.runs), f"http://127.0.0.1:{port}/p"], env, log)
+            finally:
+                server.stdin.close()
+                server.wait(10)
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
