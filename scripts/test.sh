@@ -78,6 +78,21 @@ if build_or_fail tsan build/tsan miaolan_tsan_tests -DMIAOLAN_TSAN=ON; then
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build/tsan -L tsan
 fi
 
+# The fuzz target counts as one test: built with clang and run for a minute (tests/fuzz).
+fuzz_check() {
+  local log=$out/fuzz.log
+  if bash tests/fuzz/run.sh -max_total_time=60 >"$log" 2>&1; then
+    echo "fuzz: 1 passed, 0 failed"
+    total_pass=$((total_pass + 1))
+  else
+    echo "fuzz: 0 passed, 1 failed (build/test-logs/fuzz.log)"
+    grep -E 'ERROR|error:|SUMMARY|Test unit written' "$log" | head -20
+    total_fail=$((total_fail + 1))
+    failed_builds+=(fuzz)
+  fi
+}
+fuzz_check
+
 if build_or_fail windows build/win all -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake; then
   export MIAOLAN_WINE_ROOT=$root/build/win/wine
   source scripts/wine-env.sh
