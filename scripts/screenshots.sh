@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Starts MiaolanWallpaper.exe under Wine + Xvfb and takes screenshots of the main window, the
-# settings window, the rotation window and the exit window, at 100 % and at 150 % scaling;
+# Starts the demo node (scripts/node-demo.sh) and MiaolanWallpaper.exe under Wine + Xvfb and
+# takes screenshots of the main window's 4K and HD views full of the node's previews, the detail
+# window of the first picture, the settings window, the rotation window and the exit window, at
+# 100 % and at 150 % scaling;
 # then the engine gallery (tests/e2e/engine_gallery_main.cpp) shows the controls with content
 # (previews, loading picture, detail, download progress, node list) for the same look check;
 # then the download window in the middle of a real download from a slow server on 127.0.0.1,
@@ -33,8 +35,12 @@ exe=build/win/src/app/MiaolanWallpaper.exe
 driver=build/win/tests/e2e/ui_driver.exe
 app_pid=""
 
+node_pid=$(bash scripts/node-demo.sh --background 2>"$out-node-demo.log") || {
+  echo "screenshots: the demo node did not start; see $out-node-demo.log"; exit 1; }
+
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  kill "$node_pid" 2>/dev/null || true
   [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
   miaolan_xvfb_stop
 }
@@ -74,7 +80,16 @@ for scale in $scales; do
   timeout 120 "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
   app_pid=$!
   step main
+  sleep 10  # the first page's previews, fetched from the node
   shoot "渺岚壁纸" "$out/$scale/main.png"
+  step hd-view
+  sleep 8
+  shoot "渺岚壁纸" "$out/$scale/main-hd.png"
+  step first-item
+  sleep 3  # the full picture, fetched and decoded
+  shoot "渺岚壁纸_详细描述" "$out/$scale/detail.png"
+  step close-detail
+  step 4k-view
   step settings
   shoot "渺岚壁纸_设置" "$out/$scale/settings.png"
   step rotation

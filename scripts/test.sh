@@ -32,8 +32,17 @@ run_ctest() { # name, dir, ctest args...
     if grep -q 'No tests were found' "$log"; then pass=0; fail=0; else pass=0; fail=1; fi
   fi
   echo "$name: $pass passed, $fail failed"
+  # Under --repeat a test that failed and then passed is named here, never silently dropped.
+  local retried
+  retried=$(grep -oE 'Test +#[0-9]+: [^ ]+ \.+\*\*\*(Failed|Timeout|Exception)' "$log" |
+    sed -E 's/.*: ([^ ]+) .*/\1/' | sort -u)
+  for t in $retried; do
+    grep -qE "Test +#[0-9]+: $t \.+ +Passed" "$log" && echo "$name: $t failed once and passed on its second run"
+  done
   if [ "$fail" != 0 ]; then
-    grep -E '^\s*[0-9]+ - |\*\*\*Failed|\*\*\*Timeout|Failure|Exception' "$log" | head -60
+    # Each failed test's name, then the last lines of its output.
+    grep -E '^\s*[0-9]+ - ' "$log" | head -20
+    grep -A15 -E '\*\*\*(Failed|Timeout|Exception)' "$log" | head -120
     failed_builds+=("$name")
   fi
   total_pass=$((total_pass + pass))
@@ -102,7 +111,10 @@ if build_or_fail windows build/win all -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x8
   "$WINESERVER" -p </dev/null >/dev/null 2>&1
   "$WINE" wineboot </dev/null >/dev/null 2>&1
   trap '"$WINESERVER" -k >/dev/null 2>&1; miaolan_xvfb_stop' EXIT
-  run_ctest windows build/win
+  # Wine itself, started hundreds of times on a loaded machine, now and then fails a process
+  # before the test's first line runs (seen once in 0.06 s with no output); such a test gets
+  # one second run, and is named above when it needed it.
+  run_ctest windows build/win --repeat until-pass:2
 fi
 
 echo "wall time: $(( $(date +%s) - start )) s"

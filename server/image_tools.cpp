@@ -38,6 +38,23 @@ struct ImageRef {
     }
 };
 
+// JPEG has no alpha: a picture with transparency is laid on white first.
+bool SaveFlatJpeg(VipsImage* image, const std::string& dstUtf8, int quality) {
+    ImageRef flat;
+    if (vips_image_hasalpha(image)) {
+        double white[1] = {255};
+        VipsArrayDouble* bg = vips_array_double_new(white, 1);
+        int r = vips_flatten(image, &flat.image, "background", bg, nullptr);
+        vips_area_unref(VIPS_AREA(bg));
+        if (r != 0) {
+            vips_error_clear();
+            return false;
+        }
+        image = flat.image;
+    }
+    return SaveJpegAtomically(image, dstUtf8, quality);
+}
+
 }  // namespace
 
 bool InitImageLibrary() {
@@ -77,20 +94,7 @@ bool MakeThumbnail(const std::string& srcUtf8, const std::string& dstUtf8, int w
         vips_error_clear();
         return false;
     }
-    ImageRef flat;
-    VipsImage* out = thumb.image;
-    if (vips_image_hasalpha(out)) {
-        double white[1] = {255};
-        VipsArrayDouble* bg = vips_array_double_new(white, 1);
-        int r = vips_flatten(out, &flat.image, "background", bg, nullptr);
-        vips_area_unref(VIPS_AREA(bg));
-        if (r != 0) {
-            vips_error_clear();
-            return false;
-        }
-        out = flat.image;
-    }
-    return SaveJpegAtomically(out, dstUtf8, 85);
+    return SaveFlatJpeg(thumb.image, dstUtf8, 85);
 }
 
 bool ConvertToJpeg(const std::string& srcUtf8, const std::string& dstUtf8) {
@@ -101,20 +105,7 @@ bool ConvertToJpeg(const std::string& srcUtf8, const std::string& dstUtf8) {
         vips_error_clear();
         return false;
     }
-    ImageRef flat;
-    VipsImage* out = in.image;
-    if (vips_image_hasalpha(out)) {
-        double white[1] = {255};
-        VipsArrayDouble* bg = vips_array_double_new(white, 1);
-        int r = vips_flatten(out, &flat.image, "background", bg, nullptr);
-        vips_area_unref(VIPS_AREA(bg));
-        if (r != 0) {
-            vips_error_clear();
-            return false;
-        }
-        out = flat.image;
-    }
-    return SaveJpegAtomically(out, dstUtf8, 92);
+    return SaveFlatJpeg(in.image, dstUtf8, 92);
 }
 
 }  // namespace node

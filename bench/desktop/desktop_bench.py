@@ -10,7 +10,6 @@ import argparse
 import os
 import re
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -18,7 +17,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "download"))
-from download_bench import start_nginx  # noqa: E402
+from download_bench import start_nginx, stop_nginx  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
@@ -106,12 +105,7 @@ def main():
         print(f"ratio ours / (curl + convert), medians: "
               f"{statistics.median(totals) / statistics.median(anchor):.2f} (goal <= 1.0)")
     finally:
-        if nginx:
-            nginx.send_signal(signal.SIGTERM)
-            try:
-                nginx.wait(5)
-            except subprocess.TimeoutExpired:
-                nginx.kill()
+        stop_nginx(nginx)
         shutil.rmtree(root, ignore_errors=True)
 
 

@@ -50,6 +50,15 @@ http {{ access_log off; sendfile on; tcp_nopush on;
     sys.exit("nginx did not start")
 
 
+def stop_nginx(proc):
+    if proc:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+
+
 def status_kib(pid, key):
     try:
         with open(f"/proc/{pid}/status") as f:
@@ -191,12 +200,7 @@ def main():
         print(f"{n} files of 16 KiB one after another: wpfetch {per['wpfetch'] * 1e3:.2f} ms/file, "
               f"curl {per['curl'] * 1e3:.2f} ms/file, ratio {per['wpfetch'] / per['curl']:.2f}")
     finally:
-        if nginx:
-            nginx.send_signal(signal.SIGTERM)
-            try:
-                nginx.wait(5)
-            except subprocess.TimeoutExpired:
-                nginx.kill()
+        stop_nginx(nginx)
         shutil.rmtree(root, ignore_errors=True)
 
 

@@ -26,6 +26,20 @@ int main(int argc, char** argv) {
     HWND main = e2e::WaitForWindow(L"渺岚壁纸", wait);
     if (!main) return Report(nullptr);
     if (!std::strcmp(step, "main")) return Report(main);
+    // The main window's view headers and its first list item, in design pixels.
+    if (!std::strcmp(step, "4k-view") || !std::strcmp(step, "hd-view")) {
+        e2e::ClickDesign(main, 1280, step[0] == '4' ? 528 : 615, 28);
+        return Report(main);
+    }
+    if (!std::strcmp(step, "first-item")) {
+        e2e::ClickDesign(main, 1280, 169, 150);
+        return Report(e2e::WaitForWindow(L"渺岚壁纸_详细描述", wait));
+    }
+    if (!std::strcmp(step, "close-detail")) {
+        if (HWND detail = e2e::WaitForWindow(L"渺岚壁纸_详细描述", wait))
+            PostMessageW(detail, WM_CLOSE, 0, 0);
+        return e2e::WaitUntilGone(L"渺岚壁纸_详细描述", wait) ? 0 : 1;
+    }
     if (!std::strcmp(step, "settings")) {
         e2e::ClickDesign(main, 1280, 1194, 28);
         return Report(e2e::WaitForWindow(L"渺岚壁纸_设置", wait));
