@@ -120,7 +120,10 @@ def main():
                                            str(args.runs), f"http://127.0.0.1:{port}/p"], env, log)
             finally:
                 server.stdin.close()
-                server.wait(10)
+                try:
+                    server.wait(10)
+                except subprocess.TimeoutExpired:
+                    server.kill()
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
