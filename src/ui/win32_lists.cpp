@@ -13,9 +13,12 @@ ImageId Win32Engine::LoadImageEx(const std::string& bytes, int width, int height
     // Decoding and scaling run on the caller's thread; GDI+ objects are not tied to a thread.
     auto picture = win32::DecodePicture(bytes);
     if (!picture) return 0;
-    // A size of 0 or less keeps the picture's own.
-    auto bitmap = (width > 0 && height > 0) ? win32::ScaledCopy(picture->frames[0].get(), width, height)
-                                            : picture->frames[0];
+    // A size of 0 or less keeps the picture's own, and so does a picture already at the size
+    // (a preview from the node is): a second full-size resample would change nothing.
+    std::shared_ptr<Gdiplus::Bitmap> bitmap = picture->frames[0];
+    if (width > 0 && height > 0 &&
+        (static_cast<int>(bitmap->GetWidth()) != width || static_cast<int>(bitmap->GetHeight()) != height))
+        bitmap = win32::ScaledCopy(bitmap.get(), width, height);
     if (!bitmap) return 0;
     ImageRef image = std::make_shared<win32::BitmapImage>(std::move(bitmap));
     return state_->OnUi([&] {

@@ -120,15 +120,27 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
 
     // Decide per piece: refused name, cached file, or a fetch (shared by equal names).
     std::vector<std::string> files(pieces.size());
+    // Cached previews are read once here and shown from memory, up to a bound that a long
+    // hostile list naming the same file again and again cannot pass; beyond it they are read
+    // again when shown.
+    constexpr size_t kKeptBytes = 16 << 20;
+    std::vector<std::string> cached(pieces.size());
+    size_t kept = 0;
     std::vector<int> fetchOf(pieces.size(), -1);
     std::vector<Fetch> fetches;
     std::map<std::string, int> fetchOfFile;
     for (size_t i = 0; i < pieces.size(); ++i) {
         files[i] = core::PreviewCacheFile(pieces[i]);
         if (files[i].empty()) continue;
-        std::string cached;
         // An empty file is what a failed download used to leave behind: not a preview.
-        if (sys::FileExists(files[i]) && sys::ReadFileBytes(files[i], &cached) && !cached.empty()) continue;
+        std::string bytes;
+        if (sys::FileExists(files[i]) && sys::ReadFileBytes(files[i], &bytes) && !bytes.empty()) {
+            if (kept + bytes.size() <= kKeptBytes) {
+                kept += bytes.size();
+                cached[i] = std::move(bytes);
+            }
+            continue;
+        }
         auto [it, fresh] = fetchOfFile.emplace(files[i], static_cast<int>(fetches.size()));
         if (fresh) fetches.push_back({baseUrl + pieces[i], files[i], {}, false});
         fetchOf[i] = it->second;
@@ -146,6 +158,8 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
             bool downloaded = fetchOf[i] >= 0;
             if (downloaded)
                 bytes = fetcher.Wait(static_cast<size_t>(fetchOf[i]));
+            else if (!cached[i].empty())
+                bytes = std::move(cached[i]);
             else if (!files[i].empty())
                 sys::ReadFileBytes(files[i], &bytes);
             if (!list) continue;

@@ -8,8 +8,9 @@
 
 namespace wallpaper {
 
-// Previews fetched at once for a page; items still go in in list order.
-constexpr int kPreviewFetchers = 4;
+// Previews fetched at once for a page; items still go in in list order. Thirty previews that
+// take 100 ms each fill a page in four rounds (about 0.45 s); four at a time took eight.
+constexpr int kPreviewFetchers = 8;
 
 // Runs on the receive thread. `listText` is the page's paths joined by "[a]", `baseUrl` is put
 // in front of each path to fetch its preview. A path whose last segment is not a plain file
