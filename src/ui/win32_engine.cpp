@@ -243,6 +243,7 @@ void Win32Engine::SetInt(ControlId control, int attribute, int value) {
                     s.Invalidate(c);
                 }
                 s.PlaceNative(*w, *c);
+                s.StartAnimation(*w, *c);  // brought back into sight, it moves again
                 break;
             }
             case attr::kValue:

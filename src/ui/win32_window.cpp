@@ -117,10 +117,18 @@ void Win32Engine::State::AddControl(Win& w, Ctl* parent, const ControlDesign& d)
     for (const ControlDesign& page : d.pages) AddControl(w, raw, page);
 }
 
+// An animation runs only while someone can see it: a hidden window or a picture parked off
+// the window (the loading picture between fills) would otherwise wake the program all day.
+static bool AnimationSeen(const Win& w, const Ctl& c) {
+    Rect r = layout::AbsoluteRect(c);
+    return ::IsWindowVisible(w.hwnd) && layout::Shown(c) && r.left + r.width > 0 && r.left < w.design.width &&
+           r.top + r.height > 0 && r.top < w.design.height;
+}
+
 void Win32Engine::State::StartAnimation(Win& w, Ctl& c) {
     auto* picture = c.picture ? c.picture.get() : c.image.get();
     if (!c.slot || c.kind() != Kind::PictureBox || !picture || picture->frames.size() < 2) return;
-    // Replaces the timer of the picture before, if any.
+    // Replaces the timer of the picture before, if any; the first tick stops it when unseen.
     SetTimer(w.hwnd, win32::kAnimationBase + c.slot, picture->delays[picture->frame], nullptr);
 }
 
@@ -131,14 +139,13 @@ void Win32Engine::State::OnTimer(Win& w, UINT_PTR id) {
     } else if (id > win32::kAnimationBase && id <= win32::kAnimationBase + win32::kMaxSlots) {
         Ctl* c = w.AtSlot(static_cast<int>(id - win32::kAnimationBase));
         auto* picture = c ? (c->picture ? c->picture.get() : c->image.get()) : nullptr;
-        if (!picture || picture->frames.size() < 2) {
+        if (!picture || picture->frames.size() < 2 || !AnimationSeen(w, *c)) {
             KillTimer(w.hwnd, id);
             return;
         }
         picture->frame = (picture->frame + 1) % picture->frames.size();
         SetTimer(w.hwnd, id, picture->delays[picture->frame], nullptr);
-        Rect r = layout::AbsoluteRect(*c);
-        if (r.left + r.width > 0 && r.left < w.design.width) Invalidate(c);
+        Invalidate(c);
     } else if (id > win32::kTimerBase && id <= win32::kTimerBase + win32::kMaxSlots) {
         if (Ctl* c = w.AtSlot(static_cast<int>(id - win32::kTimerBase))) Raise(w.id, EventKind::Tick, c->id);
     }
@@ -200,6 +207,11 @@ LRESULT Win32Engine::State::WindowProc(Win& w, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMER:
             OnTimer(w, wp);
             return 0;
+        case WM_SHOWWINDOW:
+            // However it is shown (engine, tray, restore), its animations run again.
+            if (wp)
+                for (auto& c : w.controls) StartAnimation(w, *c);
+            break;
         case win32::kTrayMessage:
             OnTrayMessage(w, lp);
             return 0;
