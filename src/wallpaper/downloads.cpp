@@ -84,16 +84,7 @@ bool Start(Slot& slot, const std::string& url) {
     slot.applyWhenDone.store(true);
     slot.total.store(0);
 
-    web::DownloadSettings settings;
-    settings.flags = web::kDownloadFlag;
-    settings.url = url;
-    settings.localFile = target;
-    settings.connections = 5;
-    settings.connectTimeoutMs = 5000;
-    settings.sendTimeoutMs = 5001;
-    settings.receiveTimeoutMs = 10000;
-    settings.graceMs = 1000;
-    settings.readSize = 10240;
+    web::DownloadSettings settings = web::ProgramDownloadSettings(url, target);
     settings.event = [&slot](int code, int, int64_t value, int64_t, web::DownloadTransfer* transfer) {
         return OnEvent(slot, code, value, transfer);
     };

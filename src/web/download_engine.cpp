@@ -76,6 +76,21 @@ void DownloadSlot::Release() {
     idle_.notify_all();
 }
 
+DownloadSettings ProgramDownloadSettings(const std::string& url, const std::string& localFile,
+                                         int connections) {
+    DownloadSettings s;
+    s.flags = kDownloadFlag;
+    s.url = url;
+    s.localFile = localFile;
+    s.connections = connections;
+    s.connectTimeoutMs = 5000;
+    s.sendTimeoutMs = 5001;
+    s.receiveTimeoutMs = 10000;
+    s.graceMs = 1000;
+    s.readSize = 10240;
+    return s;
+}
+
 bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings) {
     DownloadUrl url;
     if (!ParseDownloadUrl(settings.url, &url)) return false;

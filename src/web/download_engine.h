@@ -97,6 +97,11 @@ class DownloadSlot {
 
 // Refuses (false) while the slot is busy or when the URL cannot be parsed (https:// among
 // them); nothing is created then. Otherwise starts the transfer's thread and returns at once.
+// The record the program's download slots start with: kDownloadFlag, `connections` connections,
+// and the timeouts and read size the program always uses. The caller adds the event callback.
+DownloadSettings ProgramDownloadSettings(const std::string& url, const std::string& localFile,
+                                         int connections = 5);
+
 [[nodiscard]] bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings);
 
 // For use inside callbacks, with the transfer they were given.

@@ -6,25 +6,15 @@
 #include <atomic>
 #include <thread>
 
+#include "design_kit.h"
 #include "ui/image_sniff.h"
 
 namespace {
 
+using design_kit::D;
+using design_kit::kPng;
 using ui::EventKind;
 using ui::Kind;
-
-const unsigned char kButtonPng[] = {
-#include "use_button_png.inc"
-};
-const std::string kPng(reinterpret_cast<const char*>(kButtonPng), sizeof kButtonPng);
-
-ui::ControlDesign D(const char* name, Kind kind, ui::Rect rect) {
-    ui::ControlDesign d;
-    d.name = name;
-    d.kind = kind;
-    d.rect = rect;
-    return d;
-}
 
 ui::WindowDesign ListWindow() {
     ui::WindowDesign w{"W", "t", 400, 300, true, false, {}};

@@ -15,24 +15,14 @@
 #include <mutex>
 #include <thread>
 
+#include "design_kit.h"
+
 namespace {
 
+using design_kit::D;
+using design_kit::kPng;
 using ui::EventKind;
 using ui::Kind;
-
-const unsigned char kButtonPng[] = {
-#include "use_button_png.inc"
-};
-const std::string kPng(reinterpret_cast<const char*>(kButtonPng), sizeof kButtonPng);
-
-ui::ControlDesign D(const char* name, Kind kind, ui::Rect rect, const char* caption = "") {
-    ui::ControlDesign d;
-    d.name = name;
-    d.kind = kind;
-    d.rect = rect;
-    d.caption = caption;
-    return d;
-}
 
 ui::WindowDesign TestWindow() {
     ui::WindowDesign w{"TestWindow", "渺岚壁纸_测试", 1280, 847, true, true, {}};

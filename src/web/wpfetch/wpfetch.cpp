@@ -33,17 +33,7 @@ int main(int argc, char** argv) {
     if (connections < 1) connections = 1;
 
     std::atomic<bool> complete{false};
-    web::DownloadSettings s;
-    s.flags = 4096;
-    s.url = argv[1];
-    s.localFile = argv[2];
-    s.ftpUser = "anonymous";
-    s.connections = connections;
-    s.connectTimeoutMs = 5000;
-    s.sendTimeoutMs = 5001;
-    s.receiveTimeoutMs = 10000;
-    s.graceMs = 1000;
-    s.readSize = 10240;
+    web::DownloadSettings s = web::ProgramDownloadSettings(argv[1], argv[2], connections);
     s.event = [&](int code, int connection, int64_t value, int64_t value2, web::DownloadTransfer* t) {
         if (code == 4) complete = web::TransferComplete(t);
         std::lock_guard lock(printLock);
