@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace web {
 
@@ -30,8 +32,17 @@ class InternetApi {
     virtual bool CloseHandle(InternetHandle handle) = 0;
 };
 
-// The seam WebRequest uses when it is given none: WinINet on Windows. A native build has no
-// WinINet, so there every open fails and requests give the empty result. Safe from any thread.
+// QueryInfo's answer for a whole header block: copied when the buffer holds it, and its size in
+// `length` either way, so a caller with too small a buffer learns what to ask for.
+inline bool CopyHeaderBlock(const std::string& head, void* buffer, uint32_t* length) {
+    bool fits = buffer && *length >= head.size();
+    if (fits) std::memcpy(buffer, head.data(), head.size());
+    *length = static_cast<uint32_t>(head.size());
+    return fits;
+}
+
+// The seam WebRequest uses when it is given none: WinINet on Windows, and natively a plain
+// HTTP/1.0 client over the socket layer. Safe from any thread.
 InternetApi& DefaultInternetApi();
 
 }  // namespace web

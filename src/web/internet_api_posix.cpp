@@ -83,13 +83,7 @@ class SocketInternetApi final : public InternetApi {
         std::lock_guard lock(mutex_);
         Handle* h = Find(request);
         if (!h || h->head.empty() || !length) return false;
-        if (*length < h->head.size() || !buffer) {
-            *length = static_cast<uint32_t>(h->head.size());
-            return false;
-        }
-        std::memcpy(buffer, h->head.data(), h->head.size());
-        *length = static_cast<uint32_t>(h->head.size());
-        return true;
+        return CopyHeaderBlock(h->head, buffer, length);
     }
     bool CloseHandle(InternetHandle handle) override {
         std::lock_guard lock(mutex_);

@@ -72,11 +72,7 @@ class MemoryInternetApi final : public InternetApi {
         std::lock_guard lock(mutex_);
         auto it = handles_.find(request);
         if (it == handles_.end() || it->second.head.empty() || !length) return false;
-        const std::string& head = it->second.head;
-        bool fits = buffer && *length >= head.size();
-        if (fits) std::memcpy(buffer, head.data(), head.size());
-        *length = static_cast<uint32_t>(head.size());
-        return fits;
+        return CopyHeaderBlock(it->second.head, buffer, length);
     }
     bool CloseHandle(InternetHandle handle) override {
         std::lock_guard lock(mutex_);
