@@ -32,14 +32,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/browsing.h"
-#include "app/startup.h"
+#include "app/program.h"
 #include "core/categories.h"
 #include "core/preview_cache.h"
 #include "core/settings.h"
 #include "core/window_registry.h"
 #include "download_test_server.h"
-#include "net/dispatch.h"
 #include "net/preview_fetch.h"
 #include "sys/file_bytes.h"
 
@@ -56,6 +54,9 @@
 #endif
 
 namespace {
+
+// The program whose reply path the bench drives.
+app::Program* g_program = nullptr;
 
 using Clock = std::chrono::steady_clock;
 
@@ -140,7 +141,7 @@ class Bench {
     double Fill() {
         std::string reply = Reply();
         Clock::time_point start = Clock::now();
-        net::DispatchReply(reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
+        g_program->OnReply(reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
         Clock::time_point filled = Clock::now();
         ShowNow();
         double ms = Ms(Clock::now() - start);
@@ -273,8 +274,9 @@ int main(int argc, char** argv) {
     CreateDirectoryA(core::Store().ProgramFolder().append("\\data").c_str(), nullptr);
     core::WriteSetting(core::kSectionGeneral, core::kKeyPath, storage);
     static ui::Win32Engine engine;
-    app::InstallBrowsing();
-    app::StartProgram(engine);
+    static app::Program program(engine, {"127.0.0.1", 1, {}});
+    g_program = &program;
+    program.Start();
     int rc = 1;
     DWORD uiThread = GetCurrentThreadId();
     std::thread replies([&] {
@@ -293,9 +295,11 @@ int main(int argc, char** argv) {
     store.Write(core::SettingsPath(), core::kSectionGeneral, core::kKeyPath,
                 sys::Utf16ToGbk((root / "store").u16string()));
     ui::HeadlessEngine engine;
-    app::InstallBrowsing();
-    app::StartProgram(engine);
+    app::Program program(engine, {"127.0.0.1", 1, {}});
+    g_program = &program;
+    program.Start();
     int rc = Run(engine, previews, runs, baseUrl);
+    program.Stop();
     std::error_code ignored;
     fs::remove_all(root, ignored);
     return rc;

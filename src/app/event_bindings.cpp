@@ -1,12 +1,11 @@
 #include "app/event_bindings.h"
 
-#include "app/handlers.h"
 #include "app/shell.h"
-#include "app/startup.h"
-#include "app/window_designs.h"
 #include "core/categories.h"
 #include "core/control_names.h"
 #include "core/window_registry.h"
+#include "wallpaper/downloads.h"
+#include "wallpaper/rotation_window.h"
 #include "wallpaper/user_settings.h"
 
 namespace app {
@@ -16,11 +15,6 @@ using namespace core::controls;
 
 using ui::Event;
 using ui::EventKind;
-
-template <typename F, typename... A>
-void Run(const F& handler, A&&... args) {
-    if (handler) handler(std::forward<A>(args)...);
-}
 
 bool IsClick(const Event& e, const std::string& name, const char* wanted) {
     return e.kind == EventKind::Click && name == wanted;
@@ -33,15 +27,14 @@ bool Common(core::WindowKind kind, const Event& e) {
     return true;
 }
 
-bool MainEvents(const Event& e) {
-    Handlers& h = InstalledHandlers();
+bool MainEvents(Program& p, const Event& e) {
     if (e.kind == EventKind::Created) {
         Common(core::WindowKind::Main, e);
-        RunStartupSteps();
+        p.RunStartupSteps();
         return true;
     }
     if (e.kind == EventKind::Tray) {
-        OnTrayEvent(e.value);
+        p.OnTrayEvent(e.value);
         return true;
     }
     if (e.kind == EventKind::Destroying) {
@@ -54,40 +47,41 @@ bool MainEvents(const Event& e) {
         HideMainWindow();
         return false;
     }
+    net::Browsing& browsing = p.browsing();
     const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::Tick && name == main_window::kConnectTimer)
-        Run(h.ConnectToNode);
+        p.ConnectToNode();
     else if (e.kind == EventKind::MenuChosen && name == main_window::kTrayMenu)
-        OnTrayMenu(e.value);
+        p.OnTrayMenu(e.value);
     else if (IsClick(e, name, main_window::kView4K))
-        Run(h.Show4KView);
+        browsing.Show4KView();
     else if (IsClick(e, name, main_window::kViewHd))
-        Run(h.ShowHdView);
+        browsing.ShowHdView();
     else if (IsClick(e, name, main_window::kViewDynamic))
         ShowDynamicWallpaperNotice();
     else if (IsClick(e, name, kCloseButton))
         HideMainWindow();
-    else if (IsClick(e, name, "destroy1"))
+    else if (IsClick(e, name, main_window::kMinimize))
         MinimizeMainWindow();
-    else if (IsClick(e, name, "destroy2"))
-        OpenSettingsWindow();
+    else if (IsClick(e, name, main_window::kSettings))
+        p.OpenWindow(core::WindowKind::Settings);
     else if (e.kind == EventKind::PageChanged && (name == core::kStrip4K || name == core::kStripHd))
-        Run(h.SelectCategoryTab, name, e.value);
+        browsing.SelectCategoryTab(name, e.value);
     else if (e.kind == EventKind::ItemChosen) {
         // Every list opens the details of its items, the HD car page included: users expect
         // its items to behave like those of the thirteen other lists.
         if (const core::Category* category = core::CategoryOfList(name))
-            Run(h.SendDetailRequest, category->name, e.value);
+            browsing.SendDetailRequestFor(category->name, e.value);
     } else if (IsClick(e, name, main_window::kFirstPage))
-        Run(h.FirstPage);
+        browsing.FirstPage();
     else if (IsClick(e, name, main_window::kPreviousPage))
-        Run(h.PreviousPage);
+        browsing.PreviousPage();
     else if (IsClick(e, name, main_window::kNextPage))
-        Run(h.NextPage);
+        browsing.NextPage();
     return true;
 }
 
-bool DetailEvents(const Event& e) {
+bool DetailEvents(Program& p, const Event& e) {
     if (e.kind == EventKind::CloseRequested) return HideDetailWindow();
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
         return Common(core::WindowKind::Detail, e);
@@ -95,31 +89,28 @@ bool DetailEvents(const Event& e) {
     if (IsClick(e, name, detail_window::kFavourite))
         ShowFavouriteNotice();
     else if (IsClick(e, name, detail_window::kDownload))
-        Run(InstalledHandlers().SendDetailDownloadRequest);
+        p.SendDetailDownloadRequest();
     return true;
 }
 
-bool DownloadEvents(const Event& e) {
-    Handlers& h = InstalledHandlers();
+bool DownloadEvents(Program& p, const Event& e) {
     if (e.kind == EventKind::CloseRequested) return HideDownloadWindow();
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
         return Common(core::WindowKind::Download, e);
     const std::string name = core::Ui().ControlName(e.control);
-    if (IsClick(e, name, download_window::kChangeNode)) {
-        OpenNodeWindow();
-        Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, download_window::kSponsor))
-        Run(h.ShowSponsorNotice);
+    if (IsClick(e, name, download_window::kChangeNode))
+        p.OpenNodeWindowAndAskForNodes();
+    else if (IsClick(e, name, download_window::kSponsor))
+        wallpaper::ShowSponsorNotice();
     else if (e.kind == EventKind::Tick && name == download_window::kProgressTimer)
-        Run(h.ShowDownloadProgress);
+        wallpaper::ShowDownloadProgress();
     return true;
 }
 
-bool NodeEvents(const Event& e) {
-    Handlers& h = InstalledHandlers();
+bool NodeEvents(Program&, const Event& e) {
     if (e.kind == EventKind::Created) {
         Common(core::WindowKind::Node, e);
-        Run(h.NodeWindowCreated);
+        wallpaper::NodeWindowCreated();
         return true;
     }
     if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Node, e);
@@ -128,62 +119,59 @@ bool NodeEvents(const Event& e) {
     if (e.kind == EventKind::RowChosen && name == node_window::kNodeList)
         wallpaper::RememberNodeRow(e.value);
     else if (IsClick(e, name, node_window::kConfirm))
-        Run(h.ChangeNode);
+        wallpaper::ChangeNode();
     return true;
 }
 
-bool SettingsEvents(const Event& e) {
-    Handlers& h = InstalledHandlers();
+bool SettingsEvents(Program& p, const Event& e) {
     if (e.kind == EventKind::Created) {
         Common(core::WindowKind::Settings, e);
-        Run(h.SettingsWindowCreated);
+        wallpaper::SettingsWindowCreated();
         return true;
     }
     if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Settings, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
     if (IsClick(e, name, settings_window::kAutoStart))
-        Run(h.ToggleAutoStart);
-    else if (IsClick(e, name, settings_window::kChangeNode)) {
-        OpenNodeWindow();
-        Run(h.SendNodeListRequest);
-    } else if (IsClick(e, name, settings_window::kOpenRotation))
-        OpenRotationWindow();
+        wallpaper::ToggleAutoStart();
+    else if (IsClick(e, name, settings_window::kChangeNode))
+        p.OpenNodeWindowAndAskForNodes();
+    else if (IsClick(e, name, settings_window::kOpenRotation))
+        p.OpenRotationWindow();
     else if (IsClick(e, name, settings_window::kChangeFolder))
-        Run(h.ChangeStorageFolder);
+        wallpaper::ChangeStorageFolder();
     else if (IsClick(e, name, settings_window::kOpenFolder))
-        Run(h.OpenStorageFolder);
+        wallpaper::OpenStorageFolder();
     else if (IsClick(e, name, kCloseButton))
         CloseSettingsWindow();
     return true;
 }
 
-bool RotationEvents(const Event& e) {
-    Handlers& h = InstalledHandlers();
+bool RotationEvents(Program&, const Event& e) {
     if (e.kind == EventKind::Created) {
         Common(core::WindowKind::Rotation, e);
-        Run(h.RotationWindowCreated);
+        wallpaper::ShowRotationSettings();
         return true;
     }
     if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Rotation, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
     if (e.kind == EventKind::TextChanged && name == rotation_window::kPeriodBox)
-        Run(h.RotationPeriodChanged);
+        wallpaper::StoreRotationPeriod();
     else if (e.kind == EventKind::SelectionChanged && name == rotation_window::kCategoryCombo)
-        Run(h.RotationCategoryChanged, e.value);
+        wallpaper::StoreRotationType(e.value);
     else if (IsClick(e, name, kCloseButton))
         CloseRotationWindow();
     return true;
 }
 
-bool ExitEvents(const Event& e) {
+bool ExitEvents(Program& p, const Event& e) {
     if (e.kind == EventKind::Created || e.kind == EventKind::Destroying)
         return Common(core::WindowKind::Exit, e);
     if (e.kind == EventKind::CloseRequested) return true;
     const std::string name = core::Ui().ControlName(e.control);
     if (IsClick(e, name, exit_window::kConfirm))
-        ExitProgram();
+        p.Exit();
     else if (IsClick(e, name, exit_window::kCancel))
         CloseExitWindow();
     return true;
@@ -191,35 +179,33 @@ bool ExitEvents(const Event& e) {
 
 }  // namespace
 
-ui::EventHandler BindingsFor(core::WindowKind kind) {
+ui::EventHandler BindingsFor(core::WindowKind kind, Program& program) {
+    using Events = bool (*)(Program&, const Event&);
+    Events events = nullptr;
     switch (kind) {
         case core::WindowKind::Main:
-            return MainEvents;
+            events = MainEvents;
+            break;
         case core::WindowKind::Detail:
-            return DetailEvents;
+            events = DetailEvents;
+            break;
         case core::WindowKind::Download:
-            return DownloadEvents;
+            events = DownloadEvents;
+            break;
         case core::WindowKind::Node:
-            return NodeEvents;
+            events = NodeEvents;
+            break;
         case core::WindowKind::Settings:
-            return SettingsEvents;
+            events = SettingsEvents;
+            break;
         case core::WindowKind::Rotation:
-            return RotationEvents;
+            events = RotationEvents;
+            break;
         case core::WindowKind::Exit:
-            return ExitEvents;
+            events = ExitEvents;
+            break;
     }
-    return {};
-}
-
-ui::WindowId OpenWindow(core::WindowKind kind) {
-    ui::WindowId open = core::WindowOf(kind);
-    if (open != 0 && core::Ui().WindowExists(open)) {
-        core::Ui().ShowWindow(open, true);
-        core::Ui().BringToFront(open);
-        return open;
-    }
-    // The identity is taken in the creation event, so the creation handler already finds it.
-    return core::Ui().CreateWindowFrom(DesignOf(kind), BindingsFor(kind));
+    return [events, &program](const Event& e) { return events(program, e); };
 }
 
 }  // namespace app

@@ -1,15 +1,12 @@
-// Process start: the UI thread makes the engine, the main window runs start-up in its
-// creation handler, then the message loop runs until the program ends.
+// Process start: the UI thread makes the engine and the program; the main window runs
+// start-up in its creation handler, then the message loop runs until the program ends.
 // clang-format off
 #include <windows.h>
 #include <objbase.h>
 // clang-format on
 
-#include "app/browsing.h"
-#include "app/desktop.h"
-#include "app/packet_link.h"
-#include "app/rotation.h"
-#include "app/startup.h"
+#include "app/program.h"
+#include "core/settings.h"
 #include "sys/paths.h"
 #include "sys/trace_win.h"
 #include "ui/win32_engine.h"
@@ -22,12 +19,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The shell's folder dialog needs COM on this thread.
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(com)) sys::TraceError("CoInitializeEx", static_cast<unsigned long>(com));
+    // Both live until the process ends: "退出" ends it at once, with nothing torn down.
     static ui::Win32Engine engine;
-    // Each subsystem puts its handlers in the registry before the main window exists.
-    app::InstallPacketLink();
-    app::InstallRotation(wallpaper::MachineIdentifier);
-    app::InstallDesktopAndSettings();
-    app::InstallBrowsing();
-    app::StartProgram(engine);
+    static app::Program program(
+        engine, {core::NodeHost(), static_cast<uint16_t>(core::kNodePort), wallpaper::MachineIdentifier});
+    program.Start();
     return ui::RunMessageLoop();
 }

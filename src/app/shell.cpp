@@ -1,17 +1,10 @@
 #include "app/shell.h"
 
-#include <atomic>
-#include <cstdlib>
-
-#include "app/event_bindings.h"
 #include "core/main_window.h"
 #include "core/window_registry.h"
 
 namespace app {
 namespace {
-
-void EndImmediately(int code) { std::_Exit(code); }
-std::atomic<ProcessEnder> g_ender{&EndImmediately};
 
 void CloseKind(core::WindowKind kind) {
     ui::WindowId window = core::WindowOf(kind);
@@ -35,51 +28,9 @@ void MinimizeMainWindow() {
     if (ui::WindowId main = core::WindowOf(core::WindowKind::Main)) core::Ui().MinimizeWindow(main);
 }
 
-void OnTrayEvent(int kind) {
-    if (kind == 2) {
-        ShowMainWindow();
-    } else if (kind == 3) {
-        if (ui::ControlId menu = core::ControlOf(core::WindowKind::Main, "菜单"))
-            core::Ui().PopupTrayMenu(menu, 5, 5);
-    }
-}
-
 void RemoveTrayIcon() {
     if (ui::WindowId main = core::WindowOf(core::WindowKind::Main)) core::Ui().RemoveTrayIcon(main);
 }
-
-void OnTrayMenu(int item) {
-    switch (item) {
-        case 0:
-            ShowMainWindow();
-            break;
-        case 2:
-            OpenSettingsWindow();
-            break;
-        case 4:
-            OpenExitWindow();
-            break;
-        default:
-            break;
-    }
-}
-
-void OpenSettingsWindow() { OpenWindow(core::WindowKind::Settings); }
-
-void OpenExitWindow() { OpenWindow(core::WindowKind::Exit); }
-
-void OpenRotationWindow() {
-    // A second request while it is open only brings it forward; the first call is still in
-    // its modal loop.
-    if (core::IsOpen(core::WindowKind::Rotation)) {
-        OpenWindow(core::WindowKind::Rotation);
-        return;
-    }
-    ui::WindowId window = OpenWindow(core::WindowKind::Rotation);
-    core::Ui().RunModal(window);
-}
-
-void OpenNodeWindow() { OpenWindow(core::WindowKind::Node); }
 
 void CloseSettingsWindow() { CloseKind(core::WindowKind::Settings); }
 void CloseRotationWindow() { CloseKind(core::WindowKind::Rotation); }
@@ -103,13 +54,5 @@ void ShowDynamicWallpaperNotice() {
 }
 
 void ShowFavouriteNotice() { core::Ui().MsgBox("渺岚壁纸", "此功能作者正在开发中", "", 0); }
-
-void ExitProgram() {
-    // Nothing is stopped or saved; only the tray icon goes, so no dead icon stays behind.
-    RemoveTrayIcon();
-    g_ender.load()(0);
-}
-
-void SetProcessEnder(ProcessEnder ender) { g_ender.store(ender ? ender : &EndImmediately); }
 
 }  // namespace app

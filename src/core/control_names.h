@@ -16,6 +16,8 @@ inline constexpr const char* kNextPage = "按钮EX3";
 inline constexpr const char* kPageBox = "编辑框EX1";
 inline constexpr const char* kTotalLabel = "标签EX1";
 inline constexpr const char* kLoading = "加载图片";
+inline constexpr const char* kMinimize = "destroy1";
+inline constexpr const char* kSettings = "destroy2";
 }  // namespace main_window
 
 namespace detail_window {

@@ -17,6 +17,8 @@ void UseEngine(ui::Engine* engine) { g_engine.store(engine); }
 
 ui::Engine& Ui() { return *g_engine.load(); }
 
+ui::Engine* EngineOrNull() { return g_engine.load(); }
+
 ui::WindowId WindowOf(WindowKind kind) {
     std::lock_guard lock(g_mutex);
     return g_windows[static_cast<int>(kind)];

@@ -17,6 +17,8 @@ constexpr int kWindowKindCount = 7;
 // Set once before the main window is created.
 void UseEngine(ui::Engine* engine);
 ui::Engine& Ui();
+// The engine, or null before one is set (parts that also run without windows).
+ui::Engine* EngineOrNull();
 
 // The open window of the kind, or 0.
 ui::WindowId WindowOf(WindowKind kind);

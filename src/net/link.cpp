@@ -1,9 +1,7 @@
 #include "net/link.h"
 
-#include <atomic>
 #include <chrono>
-#include <memory>
-#include <mutex>
+#include <map>
 #include <random>
 
 #include "net/requests.h"
@@ -18,116 +16,116 @@ constexpr uint32_t kMaxPackSize = 0x3FFFFF;
 constexpr uint16_t kPackHeaderFlag = 0x3FF;
 constexpr int kFirstConnectIntervalMs = 1000;
 
-std::atomic<ConnectTimer*> g_timer{nullptr};
-std::atomic<PackClient::Handle> g_client{nullptr};
-
-std::mutex g_mutex;  // guards g_host, g_port and g_sink
-std::string g_host;
-uint16_t g_port = 0;
-std::shared_ptr<const ReplySink> g_sink;
-
-void ArmTimer(int ms) {
-    if (ConnectTimer* timer = g_timer.load()) timer->SetInterval(ms);
-}
-
-En_HP_HandleResult HP_API OnPrepareConnect(HP_Client, HP_CONNID, HP_SOCKET) { return HR_OK; }
-
-En_HP_HandleResult HP_API OnConnect(HP_Client, HP_CONNID) {
-    // No exception may unwind into the library's thread.
-    try {
-        // The local end is read and dropped, as the link has always done; it costs nothing.
-        std::string address;
-        int length = 0;
-        uint16_t port = 0;
-        Client().GetLocalAddress(ClientHandle(), address, length, port);
-    } catch (...) {
-    }
-    return HR_OK;
-}
-
-En_HP_HandleResult HP_API OnHandShake(HP_Client, HP_CONNID) { return HR_OK; }
-
-En_HP_HandleResult HP_API OnSend(HP_Client, HP_CONNID, const uint8_t*, int) { return HR_OK; }
-
-En_HP_HandleResult HP_API OnReceive(HP_Client, HP_CONNID, const uint8_t* data, int length) {
-    std::shared_ptr<const ReplySink> sink;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        sink = g_sink;
-    }
-    // No exception may unwind into the library's thread.
-    try {
-        if (sink && *sink && length >= 0) (*sink)(data, static_cast<size_t>(length));
-    } catch (...) {
-    }
-    return HR_OK;
-}
-
-En_HP_HandleResult HP_API OnClose(HP_Client, HP_CONNID, En_HP_SocketOperation, int) {
-    try {
-        ArmTimer(ReconnectDelayMs());
-    } catch (...) {
-    }
-    return HR_OK;
+// The library's callbacks are plain C functions: this is their way back to the link of the
+// client that calls. A link leaves it before it goes, so no callback finds a dead one.
+std::mutex g_linksMutex;
+std::map<HP_Client, Link*>& Links() {
+    static std::map<HP_Client, Link*> links;
+    return links;
 }
 
 }  // namespace
 
-void SetConnectTimer(ConnectTimer* timer) { g_timer.store(timer); }
-ConnectTimer* GetConnectTimer() { return g_timer.load(); }
+struct LinkCallbacks {
+    // Runs fn with the client's link, counted as running so Stop can wait for it; nothing when
+    // the link is gone. No exception may unwind into the library's thread.
+    template <typename F>
+    static En_HP_HandleResult With(HP_Client client, F&& fn) {
+        Link* link = nullptr;
+        {
+            std::lock_guard lock(g_linksMutex);
+            auto it = Links().find(client);
+            if (it == Links().end()) return HR_OK;
+            link = it->second;
+            std::lock_guard linkLock(link->mutex_);
+            ++link->callbacksRunning_;
+        }
+        try {
+            fn(*link);
+        } catch (...) {
+        }
+        {
+            std::lock_guard linkLock(link->mutex_);
+            --link->callbacksRunning_;
+        }
+        link->idle_.notify_all();
+        return HR_OK;
+    }
 
-void SetConnectionTarget(const std::string& host, uint16_t port) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_host = host;
-    g_port = port;
-}
+    static En_HP_HandleResult HP_API OnPrepareConnect(HP_Client, HP_CONNID, HP_SOCKET) { return HR_OK; }
+    static En_HP_HandleResult HP_API OnConnect(HP_Client client, HP_CONNID) {
+        return With(client, [](Link& link) {
+            // The local end is read and dropped, as the link has always done; it costs nothing.
+            std::string address;
+            int length = 0;
+            uint16_t port = 0;
+            link.client_.GetLocalAddress(link.handle_, address, length, port);
+        });
+    }
+    static En_HP_HandleResult HP_API OnHandShake(HP_Client, HP_CONNID) { return HR_OK; }
+    static En_HP_HandleResult HP_API OnSend(HP_Client, HP_CONNID, const uint8_t*, int) { return HR_OK; }
+    static En_HP_HandleResult HP_API OnReceive(HP_Client client, HP_CONNID, const uint8_t* data, int length) {
+        return With(client, [&](Link& link) {
+            if (length >= 0) link.receiver_.OnReply(data, static_cast<size_t>(length));
+        });
+    }
+    static En_HP_HandleResult HP_API OnClose(HP_Client client, HP_CONNID, En_HP_SocketOperation, int) {
+        return With(client, [](Link& link) { link.ArmTimer(ReconnectDelayMs()); });
+    }
+};
 
-void SetReplySink(ReplySink sink) {
-    auto shared = std::make_shared<const ReplySink>(std::move(sink));
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_sink = std::move(shared);
-}
+Link::Link(std::string host, uint16_t port, ConnectTimer& timer, ReplyReceiver& receiver)
+    : host_(std::move(host)), port_(port), timer_(timer), receiver_(receiver) {}
 
-PackClient& Client() {
-    static PackClient client;
-    return client;
-}
+Link::~Link() { Stop(); }
 
-PackClient::Handle ClientHandle() { return g_client.load(); }
+void Link::ArmTimer(int ms) { timer_.SetInterval(ms); }
 
-void SetUpPackClient() {
-    PackClient& client = Client();
-    PackClient::Handle handle = client.CreateClient(false);
-    g_client.store(handle);
-    client.SetOnConnect(OnConnect);
-    client.SetOnSend(OnSend);
-    client.SetOnReceive(OnReceive);
-    client.SetOnClose(OnClose);
-    client.SetOnPrepareConnect(OnPrepareConnect);
-    client.SetOnHandShake(OnHandShake);
-    client.SetFreeBufferPoolSize(handle, kFreeBufferPoolSize);
-    client.SetFreeBufferPoolHold(handle, kFreeBufferPoolHold);
-    client.SetMaxPackSize(handle, kMaxPackSize);
-    client.SetPackHeaderFlag(handle, kPackHeaderFlag);
+void Link::SetUp() {
+    handle_ = client_.CreateClient(false);
+    {
+        std::lock_guard lock(g_linksMutex);
+        Links()[handle_] = this;
+    }
+    client_.SetOnConnect(LinkCallbacks::OnConnect);
+    client_.SetOnSend(LinkCallbacks::OnSend);
+    client_.SetOnReceive(LinkCallbacks::OnReceive);
+    client_.SetOnClose(LinkCallbacks::OnClose);
+    client_.SetOnPrepareConnect(LinkCallbacks::OnPrepareConnect);
+    client_.SetOnHandShake(LinkCallbacks::OnHandShake);
+    client_.SetFreeBufferPoolSize(handle_, kFreeBufferPoolSize);
+    client_.SetFreeBufferPoolHold(handle_, kFreeBufferPoolHold);
+    client_.SetMaxPackSize(handle_, kMaxPackSize);
+    client_.SetPackHeaderFlag(handle_, kPackHeaderFlag);
     ArmTimer(kFirstConnectIntervalMs);
 }
 
-bool ConnectToNode() {
-    std::string host;
-    uint16_t port;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        host = g_host;
-        port = g_port;
-    }
-    if (Client().Start(ClientHandle(), host, port, false, "0.0.0.0", 0) != 1) return false;
-    SendToNode(HelloRequest());
+bool Link::Connect() {
+    if (client_.Start(handle_, host_, port_, false, "0.0.0.0", 0) != 1) return false;
+    Send(HelloRequest());
     return true;
 }
 
-void SendToNode(std::string_view bytes) {
+void Link::Send(std::string_view bytes) {
     const uint8_t* data = bytes.empty() ? nullptr : reinterpret_cast<const uint8_t*>(bytes.data());
-    Client().Send(ClientHandle(), data, static_cast<int>(bytes.size()));
+    client_.Send(handle_, data, static_cast<int>(bytes.size()));
+}
+
+void Link::Stop() {
+    {
+        std::lock_guard lock(g_linksMutex);
+        auto it = Links().find(handle_);
+        if (it == Links().end() || it->second != this) return;
+        Links().erase(it);
+    }
+    client_.Stop(handle_);
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return callbacksRunning_ == 0; });
+    lock.unlock();
+    // The library's worker finishes on its own and keeps what it needs alive.
+    client_.DestroyClient(handle_, false);
+    client_.DestroyListener();
+    handle_ = nullptr;
 }
 
 int ReconnectDelayMs() {

@@ -1,9 +1,10 @@
-// The one connection to the node: the process-wide packet client, its callbacks, connecting
-// and reconnecting, and sending one message.
+// The one connection to the node: the packet client, its callbacks, connecting and
+// reconnecting, and sending one message.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
-#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,15 @@
 
 namespace net {
 
-// The connect timer of the main window; its tick must call ConnectToNode. SetInterval(0)
+// Where requests go. Sends are fire-and-forget: failures are ignored. Safe from any thread.
+class Sender {
+  public:
+    virtual ~Sender() = default;
+    // The bytes as one packet; an empty message is a zero-length body.
+    virtual void Send(std::string_view bytes) = 0;
+};
+
+// The connect timer of the main window; its tick must call Link::Connect. SetInterval(0)
 // stops it. Called from the UI thread and from the library's worker threads.
 class ConnectTimer {
   public:
@@ -19,34 +28,55 @@ class ConnectTimer {
     virtual void SetInterval(int ms) = 0;
 };
 
-// The timer the link re-arms; set before SetUpPackClient. Not owned.
-void SetConnectTimer(ConnectTimer* timer);
-ConnectTimer* GetConnectTimer();
-
-// Where ConnectToNode connects; start-up sets it once.
-void SetConnectionTarget(const std::string& host, uint16_t port);
-
-// Receives every packet body, on the library's worker thread; returns when the reply has been
+// Takes every packet body, on the library's worker thread, and returns when the reply has been
 // handled completely. The body is valid only during the call.
-using ReplySink = std::function<void(const uint8_t* data, size_t length)>;
-void SetReplySink(ReplySink sink);
+class ReplyReceiver {
+  public:
+    virtual ~ReplyReceiver() = default;
+    virtual void OnReply(const uint8_t* data, size_t length) = 0;
+};
 
-// The process-wide wrapper and client handle (null until SetUpPackClient).
-PackClient& Client();
-PackClient::Handle ClientHandle();
+class Link : public Sender {
+  public:
+    Link(std::string host, uint16_t port, ConnectTimer& timer, ReplyReceiver& receiver);
+    // Stops the connection and waits until no callback of it runs.
+    ~Link() override;
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
 
-// Creates the client, registers the six callbacks, applies the settings (buffer pool 10 and
-// 30, maximum body 4,194,303 bytes, header flag 1023) and sets the connect timer to 1000 ms.
-void SetUpPackClient();
+    // Creates the client, registers the six callbacks, applies the settings (buffer pool 10
+    // and 30, maximum body 4,194,303 bytes, header flag 1023) and sets the timer to 1000 ms.
+    void SetUp();
 
-// The connect timer's tick: a synchronous start (bounded by the library to about 2 s); the
-// hello goes out only when start returned exactly 1. The timer is left running. True when
-// this tick connected.
-bool ConnectToNode();
+    // The connect timer's tick: a synchronous start (bounded by the library to about 2 s); the
+    // hello goes out only when start returned exactly 1. The timer is left running. True when
+    // this tick connected.
+    bool Connect();
 
-// Sends the bytes as one packet; an empty message is a zero-length body. Failures are
-// ignored: requests are fire-and-forget.
-void SendToNode(std::string_view bytes);
+    void Send(std::string_view bytes) override;
+
+    // Closes the connection and lets no callback reach this link again; waits for those
+    // already running. Never called on the thread of a callback.
+    void Stop();
+
+    PackClient& Client() { return client_; }
+    PackClient::Handle Handle() const { return handle_; }
+
+  private:
+    friend struct LinkCallbacks;
+    void ArmTimer(int ms);
+
+    const std::string host_;
+    const uint16_t port_;
+    ConnectTimer& timer_;
+    ReplyReceiver& receiver_;
+    PackClient client_;
+    PackClient::Handle handle_ = nullptr;
+
+    std::mutex mutex_;  // guards the two below
+    std::condition_variable idle_;
+    int callbacksRunning_ = 0;
+};
 
 // Interval the connect timer gets after a disconnection: 1000 to 5000 ms, whole seconds.
 int ReconnectDelayMs();

@@ -1,42 +1,21 @@
 #include "net/notices.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
 #include "core/window_registry.h"
-#include "thread_name.h"
 
 namespace net {
-namespace {
 
-struct NoticeQueue {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::string> pending;
-    bool showing = false;
-    bool started = false;
-};
+Notices::~Notices() { Stop(); }
 
-// Never destroyed: the notice thread waits on it for the life of the process, and the
-// process ends without joining it.
-NoticeQueue& Q() {
-    static NoticeQueue* queue = new NoticeQueue;
-    return *queue;
-}
-
-void ShowNotices() {
-    NoticeQueue& q = Q();
+void Notices::Run(const sys::StopSignal&) {
     for (;;) {
         std::string text;
         {
-            std::unique_lock lock(q.mutex);
-            q.changed.wait(lock, [&] { return !q.pending.empty(); });
-            text = std::move(q.pending.front());
-            q.pending.pop_front();
-            q.showing = true;
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
+            if (stopping_) return;
+            text = std::move(pending_.front());
+            pending_.pop_front();
+            showing_ = true;
         }
         // No exception may end the thread: later notices still need it.
         try {
@@ -44,35 +23,36 @@ void ShowNotices() {
         } catch (...) {
         }
         {
-            std::lock_guard lock(q.mutex);
-            q.showing = false;
+            std::lock_guard lock(mutex_);
+            showing_ = false;
         }
-        q.changed.notify_all();
+        changed_.notify_all();
     }
 }
 
-}  // namespace
-
-void ShowNoticeLater(const std::string& text) {
-    NoticeQueue& q = Q();
-    std::lock_guard lock(q.mutex);
-    if (!q.started) {
-        try {
-            std::thread([] { osthread::RunGuarded("notices", ShowNotices); }).detach();
-            q.started = true;
-        } catch (const std::system_error&) {
-            // No thread now: the notice waits in the queue and the next one tries again.
-        }
-    }
-    if (q.pending.size() >= static_cast<size_t>(kMaxPendingNotices)) return;
-    q.pending.push_back(text);
-    q.changed.notify_all();
+void Notices::Show(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    // No thread now: the notice waits in the queue and the next one tries again.
+    if (!thread_.Started()) thread_.Start("notices", [this](const sys::StopSignal& stop) { Run(stop); });
+    if (pending_.size() >= static_cast<size_t>(kMaxPending)) return;
+    pending_.push_back(text);
+    changed_.notify_all();
 }
 
-void WaitForNoticesShown() {
-    NoticeQueue& q = Q();
-    std::unique_lock lock(q.mutex);
-    q.changed.wait(lock, [&] { return q.pending.empty() && !q.showing; });
+void Notices::WaitUntilShown() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || (pending_.empty() && !showing_); });
+}
+
+void Notices::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        pending_.clear();
+    }
+    changed_.notify_all();
+    thread_.Join();
 }
 
 }  // namespace net

@@ -64,50 +64,54 @@ std::string ChangeWallpaperRequest(std::string_view rotationType, std::string_vi
 
 std::string KeepAliveRequest() { return "&4"; }
 
-void SendHello() { SendToNode(HelloRequest()); }
+void SendHello(Sender& link) { link.Send(HelloRequest()); }
 
-void SendRegisterNode() { SendToNode(RegisterNodeRequest(NodeId())); }
+void SendRegisterNode(Sender& link) { link.Send(RegisterNodeRequest(NodeId())); }
 
-void SendNodeListRequest() { SendToNode(NodeListRequest()); }
+void SendNodeListRequest(Sender& link) { link.Send(NodeListRequest()); }
 
-void SendTabChangeRequest(std::string_view category, int tabPosition) {
-    SendToNode(TabChangeRequest(category, tabPosition, NodeId()));
+void SendTabChangeRequest(Sender& link, std::string_view category, int tabPosition) {
+    link.Send(TabChangeRequest(category, tabPosition, NodeId()));
 }
 
-void SendPagingRequest(std::string_view category, int page) {
-    SendToNode(PagingRequest(category, page, NodeId()));
+void SendPagingRequest(Sender& link, std::string_view category, int page) {
+    link.Send(PagingRequest(category, page, NodeId()));
 }
 
-void SendFirstPageRequest(std::string_view category) { SendToNode(FirstPageRequest(category, NodeId())); }
+void SendFirstPageRequest(Sender& link, std::string_view category) {
+    link.Send(FirstPageRequest(category, NodeId()));
+}
 
-bool SendDetailRequest(std::string_view category, const std::vector<std::string>& paths, int position) {
+bool SendDetailRequest(Sender& link, std::string_view category, const std::vector<std::string>& paths,
+                       int position) {
     const std::string* path = PathAt(paths, position);
     if (!path) return false;
-    SendToNode(DetailRequest(category, *path));
+    link.Send(DetailRequest(category, *path));
     return true;
 }
 
-bool SendListDownloadRequest(std::string_view category, int eventCode, int position,
+bool SendListDownloadRequest(Sender& link, std::string_view category, int eventCode, int position,
                              const std::vector<std::string>& paths, const MachineIdSource& machineId) {
     if (eventCode != ui::kElemClickCode) return false;
     const std::string* path = PathAt(paths, position);
     if (!path) return false;
     std::string id = machineId ? machineId() : std::string();
-    SendToNode(DownloadRequest(category, *path, id, NodeId()));
+    link.Send(DownloadRequest(category, *path, id, NodeId()));
     return true;
 }
 
-void SendDetailDownloadRequest(std::string_view detailCategory, std::string_view detailPath,
+void SendDetailDownloadRequest(Sender& link, std::string_view detailCategory, std::string_view detailPath,
                                const MachineIdSource& machineId) {
     std::string id = machineId ? machineId() : std::string();
-    SendToNode(DownloadRequest(detailCategory, detailPath, id, NodeId()));
+    link.Send(DownloadRequest(detailCategory, detailPath, id, NodeId()));
 }
 
-void SendChangeWallpaperRequest(std::string_view rotationType, const MachineIdSource& machineId) {
+void SendChangeWallpaperRequest(Sender& link, std::string_view rotationType,
+                                const MachineIdSource& machineId) {
     std::string id = machineId ? machineId() : std::string();
-    SendToNode(ChangeWallpaperRequest(rotationType, id));
+    link.Send(ChangeWallpaperRequest(rotationType, id));
 }
 
-void SendKeepAlive() { SendToNode(KeepAliveRequest()); }
+void SendKeepAlive(Sender& link) { link.Send(KeepAliveRequest()); }
 
 }  // namespace net

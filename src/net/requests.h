@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/link.h"
+
 namespace net {
 
 std::string HelloRequest();                                // "&1(＆)"
@@ -27,23 +29,24 @@ std::string KeepAliveRequest();  // "&4"
 // Computes the machine identifier; called right before a request that carries it is built.
 using MachineIdSource = std::function<std::string()>;
 
-// The sending operations. Those that carry the node id read NodeId() at the call. A category
-// path list holds the image paths of the page on show; entry n belongs to item n - 1. The
-// operations that take a 0-based item position return false and send nothing when the
-// position is outside the list.
-void SendHello();
-void SendRegisterNode();
-void SendNodeListRequest();
-void SendTabChangeRequest(std::string_view category, int tabPosition);
-void SendPagingRequest(std::string_view category, int page);
-void SendFirstPageRequest(std::string_view category);
-bool SendDetailRequest(std::string_view category, const std::vector<std::string>& paths, int position);
-bool SendListDownloadRequest(std::string_view category, int eventCode, int position,
+// The sending operations, through the link. Those that carry the node id read NodeId() at
+// the call. The operations that take a 0-based item position return false and send nothing
+// when the position is outside the path list (entry n belongs to item n - 1).
+void SendHello(Sender& link);
+void SendRegisterNode(Sender& link);
+void SendNodeListRequest(Sender& link);
+void SendTabChangeRequest(Sender& link, std::string_view category, int tabPosition);
+void SendPagingRequest(Sender& link, std::string_view category, int page);
+void SendFirstPageRequest(Sender& link, std::string_view category);
+bool SendDetailRequest(Sender& link, std::string_view category, const std::vector<std::string>& paths,
+                       int position);
+bool SendListDownloadRequest(Sender& link, std::string_view category, int eventCode, int position,
                              const std::vector<std::string>& paths, const MachineIdSource& machineId);
 // The detail window's category and path labels, as the detail reply filled them.
-void SendDetailDownloadRequest(std::string_view detailCategory, std::string_view detailPath,
+void SendDetailDownloadRequest(Sender& link, std::string_view detailCategory, std::string_view detailPath,
                                const MachineIdSource& machineId);
-void SendChangeWallpaperRequest(std::string_view rotationType, const MachineIdSource& machineId);
-void SendKeepAlive();
+void SendChangeWallpaperRequest(Sender& link, std::string_view rotationType,
+                                const MachineIdSource& machineId);
+void SendKeepAlive(Sender& link);
 
 }  // namespace net

@@ -207,6 +207,10 @@ class Engine {
     // Per-page 32-bit value of a tab container, initially 0.
     virtual void SetTabData(ControlId tabs, int page, uint32_t value) = 0;
     virtual uint32_t GetTabData(ControlId tabs, int page) = 0;
+
+    // Runs the task on the UI thread later and returns at once: how a worker asks for drawing
+    // without waiting for the UI thread. Tasks run in the order they were posted.
+    virtual void Post(std::function<void()> task) = 0;
 };
 
 }  // namespace ui

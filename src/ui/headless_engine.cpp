@@ -355,6 +355,15 @@ uint32_t HeadlessEngine::GetTabData(ControlId tabs, int page) {
     return c ? c->TabData(page) : 0;
 }
 
+void HeadlessEngine::Post(std::function<void()> task) {
+    std::lock_guard lock(postMutex_);
+    try {
+        task();
+    } catch (...) {
+        // As on the UI thread: a task's failure ends that task only.
+    }
+}
+
 bool HeadlessEngine::Raise(EventKind kind, WindowId window, ControlId control, int value) {
     EventHandler handler = HandlerOf(window);
     if (!handler) return false;

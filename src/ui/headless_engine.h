@@ -91,6 +91,8 @@ class HeadlessEngine : public Engine {
     std::string GetCell(ControlId list, int row, int column) override;
     void SetTabData(ControlId tabs, int page, uint32_t value) override;
     uint32_t GetTabData(ControlId tabs, int page) override;
+    // No UI thread here: the task runs at once on the caller's thread, one task at a time.
+    void Post(std::function<void()> task) override;
 
     // --- what a check reads and does ---
 
@@ -123,6 +125,7 @@ class HeadlessEngine : public Engine {
     EventHandler HandlerOf(WindowId window);
 
     std::mutex mutex_;
+    std::recursive_mutex postMutex_;
     std::map<WindowId, HeadlessWindow> windows_;
     std::map<ControlId, HeadlessControl> controls_;
     std::map<ImageId, ImageRef> images_;

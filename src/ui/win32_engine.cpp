@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "sys/native_calls.h"
+#include "sys/trace_win.h"
 #include "ui/win32_internal.h"
 
 namespace ui {
@@ -336,6 +337,15 @@ double Win32Engine::WindowScale(WindowId window) {
         Win* w = state_->FindWin(window);
         return w ? w->scale : 1.0;
     });
+}
+
+void Win32Engine::Post(std::function<void()> task) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(task));
+    // The message owns the task once posted; a post that fails leaves it here to be freed.
+    if (PostMessageW(state_->callWindow, win32::kRunPosted, 0, reinterpret_cast<LPARAM>(owned.get())))
+        owned.release();
+    else
+        sys::TraceLastError("PostMessageW");
 }
 
 }  // namespace ui

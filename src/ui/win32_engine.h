@@ -68,6 +68,7 @@ class Win32Engine : public Engine {
     std::string GetCell(ControlId list, int row, int column) override;
     void SetTabData(ControlId tabs, int page, uint32_t value) override;
     uint32_t GetTabData(ControlId tabs, int page) override;
+    void Post(std::function<void()> task) override;
 
     // The window's HWND (as void*, so this header stays free of <windows.h>).
     void* NativeWindow(WindowId window);

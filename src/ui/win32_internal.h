@@ -64,6 +64,7 @@ constexpr UINT_PTR kTrayMenuTimer = 0x3001;  // the deferred notification-area m
 constexpr UINT kRunCall = WM_APP + 1;
 constexpr UINT kTrayMessage = WM_APP + 2;
 constexpr UINT kTrayMenuLater = WM_APP + 3;
+constexpr UINT kRunPosted = WM_APP + 4;  // lParam: a heap std::function<void()> the message owns
 
 struct Ctl : ControlModel {
     int slot = 0;  // 1-based place in its window; 0 when the window has no room left

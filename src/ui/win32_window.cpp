@@ -40,6 +40,14 @@ LRESULT CALLBACK CallWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     }
+    if (msg == win32::kRunPosted) {
+        std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lp));
+        try {
+            (*task)();
+        } catch (...) {
+        }
+        return 0;
+    }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 

@@ -91,26 +91,27 @@ class PreviewFetcher {
     std::vector<std::thread> threads_;
 };
 
-void EnsureButtonElement(ui::ControlId list, const core::Category& category) {
+void EnsureButtonElement(ui::ControlId list, const core::Category& category, net::Sender& link) {
     ui::Engine& ui = core::Ui();
     if (ui.ElemCount(list, kButtonElem) != 0) return;
     ui.InsertElem(list, kButtonElem);
     const core::Category* row = &category;
     ui.SetElemImageAttribute(
-        list, kButtonElem, [row](int code, int item) { OnItemButton(*row, code, item); }, kButtonRect);
+        list, kButtonElem, [row, &link](int code, int item) { OnItemButton(link, *row, code, item); },
+        kButtonRect);
 }
 
 }  // namespace
 
-void OnItemButton(const core::Category& category, int code, int item) {
+void OnItemButton(net::Sender& link, const core::Category& category, int code, int item) {
     if (code != ui::kElemClickCode) return;
     std::optional<std::string> path = net::CategoryPathAt(category.name, item);
     if (!path) return;
-    net::SendToNode(net::DownloadRequest(category.name, *path, MachineIdentifier(), net::NodeId()));
+    link.Send(net::DownloadRequest(category.name, *path, MachineIdentifier(), net::NodeId()));
 }
 
-void FillCategoryList(const core::Category& category, const std::string& listText,
-                      const std::string& baseUrl) {
+void FillCategoryList(const core::Category& category, const std::string& listText, const std::string& baseUrl,
+                      net::Sender& link) {
     ui::Engine& ui = core::Ui();
     ui::ControlId list = core::ControlOf(core::WindowKind::Main, category.list);
     core::ShowLoadingIndicator(true);
@@ -149,7 +150,7 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
     if (list) ui.LockUpdate(list);
     bool locked = list != 0;
     ui::ImageId button = ui.LoadImageEx(core::UseButtonPng(), 63, 30);
-    if (list) EnsureButtonElement(list, category);
+    if (list) EnsureButtonElement(list, category, link);
     {
         PreviewFetcher fetcher(fetches);
         for (size_t i = 0; i < pieces.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/categories.h"
+#include "net/link.h"
 
 namespace wallpaper {
 
@@ -16,11 +17,12 @@ constexpr int kPreviewFetchers = 8;
 // in front of each path to fetch its preview. A path whose last segment is not a plain file
 // name gets an item without a picture and nothing is fetched or written; a preview that fails
 // or comes back empty is not cached, so the next fill tries it again.
-void FillCategoryList(const core::Category& category, const std::string& listText,
-                      const std::string& baseUrl);
+// The items' "使用" buttons send their download requests through `link`.
+void FillCategoryList(const core::Category& category, const std::string& listText, const std::string& baseUrl,
+                      net::Sender& link);
 
 // The item button's press: the download request for entry item + 1 of the category's path
 // list, for the click code only; nothing when the item has no path.
-void OnItemButton(const core::Category& category, int code, int item);
+void OnItemButton(net::Sender& link, const core::Category& category, int code, int item);
 
 }  // namespace wallpaper

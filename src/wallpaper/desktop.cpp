@@ -4,6 +4,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "core/window_registry.h"
 #include "sys/text.h"
 
 namespace wallpaper {
@@ -95,7 +96,10 @@ int ApplyDesktopWallpaper(const std::string& pictureFile, int styleCode) {
         bitmap = own + kBitmapName;
         if (!system.WriteWholeFile(bitmap, encoded)) return 0;
     }
-    return system.SetDesktopWallpaper(bitmap) ? 1 : 0;
+    if (!system.SetDesktopWallpaper(bitmap)) return 0;
+    // Drawing belongs to the UI thread; this runs on a transfer thread.
+    if (ui::Engine* engine = core::EngineOrNull()) engine->Post([&system] { system.RepaintWindowsSoon(); });
+    return 1;
 }
 
 }  // namespace wallpaper

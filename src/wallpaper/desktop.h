@@ -26,6 +26,9 @@ class DesktopSystem {
     virtual std::string Encode(const std::string& picture, const std::string& encoderClsid) = 0;
     // Points the desktop at the bitmap; the system's answer.
     virtual bool SetDesktopWallpaper(const std::string& bitmapPath) = 0;
+    // On the UI thread, after the desktop changed: repaints every window of the program once
+    // the desktop has painted the new picture.
+    virtual void RepaintWindowsSoon() {}
 
     // Whole files, GBK paths. ReadWholeFile gives false when the file cannot be read.
     virtual bool ReadWholeFile(const std::string& path, std::string* bytes) = 0;
@@ -74,7 +77,8 @@ int ConvertImage(const std::string& picture, int formatCode, const std::string& 
 // Writes the style, re-encodes the picture file as the desktop bitmap and points the desktop
 // at it; the system's answer. A picture that cannot be read or decoded keeps the previous
 // bitmap and skips the desktop call (0). When the Windows folder cannot be written, the bitmap
-// goes to the per-user folder and the desktop is pointed there. Applications are serialized:
+// goes to the per-user folder and the desktop is pointed there; the program's windows are then
+// repainted on the UI thread. Applications are serialized:
 // both download slots end here with the same bitmap path.
 int ApplyDesktopWallpaper(const std::string& pictureFile, int styleCode);
 

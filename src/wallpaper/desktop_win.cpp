@@ -6,6 +6,7 @@
 #include <shlobj.h>
 // clang-format on
 
+#include "sys/file_bytes.h"
 #include "sys/native_calls.h"
 #include "sys/scoped_win.h"
 #include "sys/trace_win.h"
@@ -139,53 +140,35 @@ class Win32Desktop : public DesktopSystem {
         BOOL ok = Native<Row::SystemParametersInfoA>()(
             SPI_SETDESKWALLPAPER, 0, const_cast<char*>(bitmapPath.c_str()), SPIF_UPDATEINIFILE);
         if (!ok) sys::TraceLastError("SystemParametersInfoA");
-        // For Wine: its virtual desktop paints the new wallpaper over every window in it and
-        // nothing repaints them; this brings them back. Harmless on Windows.
-        RedrawWindow(nullptr, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         return ok != FALSE;
     }
 
     bool ReadWholeFile(const std::string& path, std::string* bytes) override {
-        sys::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file) return false;
-        LARGE_INTEGER size;
-        if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
-        bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
-        size_t done = 0;
-        while (done < bytes->size()) {
-            DWORD n = 0;
-            if (!ReadFile(file.get(), bytes->data() + done, static_cast<DWORD>(bytes->size() - done), &n,
-                          nullptr) ||
-                n == 0)
-                return false;
-            done += n;
-        }
-        return true;
+        return sys::ReadFileBytes(path, bytes);
     }
 
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
-        sys::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            sys::TraceLastError("CreateFileA");
-            return false;
-        }
-        size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD n = 0;
-            if (!WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n,
-                           nullptr) ||
-                n == 0) {
-                sys::TraceLastError("WriteFile");
-                return false;
-            }
-            done += n;
-        }
-        return true;
+        return sys::WriteFileBytes(path, bytes);
     }
 
+    void RepaintWindowsSoon() override {
+        // For Wine: its virtual desktop paints the new wallpaper over every window in it, after
+        // the desktop call has returned, and nothing repaints them. A repaint of every window,
+        // once the desktop has painted, brings them back; harmless on Windows. The desktop
+        // paints in another process with no word when it is done, so the repaint comes a few
+        // times over two seconds, by thread timers of the UI thread (this one).
+        for (UINT ms : {150u, 600u, 2000u})
+            if (!SetTimer(nullptr, 0, ms, RepaintAllWindows)) sys::TraceLastError("SetTimer");
+    }
+
+  private:
+    static void CALLBACK RepaintAllWindows(HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        RedrawWindow(nullptr, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+
+  public:
     bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
 };
 

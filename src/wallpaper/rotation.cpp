@@ -3,13 +3,9 @@
 #include <chrono>
 #include <random>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "core/settings.h"
-#include "sys/delay.h"
 #include "sys/text.h"
-#include "thread_name.h"
 
 namespace wallpaper {
 
@@ -45,8 +41,8 @@ RotationSend DecideRotationPass(RotationCounters& counters, int periodMinutes,
     return periodMinutes != 0 ? RotationSend::Change : RotationSend::Nothing;
 }
 
-void RunRotation(const net::MachineIdSource& machineId, const std::function<bool()>& waitOneSecond,
-                 uint32_t seed) {
+void RunRotation(net::Sender& link, const net::MachineIdSource& machineId,
+                 const std::function<bool()>& waitOneSecond, uint32_t seed) {
     std::minstd_rand generator(seed);
     std::uniform_int_distribution<int> seconds(kShortestKeepAlive, kLongestKeepAlive);
     auto draw = [&] { return seconds(generator); };
@@ -58,10 +54,10 @@ void RunRotation(const net::MachineIdSource& machineId, const std::function<bool
             RotationPeriodMinutes(core::ReadSetting(core::kSectionRotation, core::kKeyRotationPeriod, "5"));
         switch (DecideRotationPass(counters, period, draw)) {
             case RotationSend::KeepAlive:
-                net::SendKeepAlive();
+                net::SendKeepAlive(link);
                 break;
             case RotationSend::Change:
-                net::SendChangeWallpaperRequest(type, machineId);
+                net::SendChangeWallpaperRequest(link, type, machineId);
                 break;
             case RotationSend::Nothing:
                 break;
@@ -69,21 +65,19 @@ void RunRotation(const net::MachineIdSource& machineId, const std::function<bool
     } while (waitOneSecond());
 }
 
-void RotationLoop(const net::MachineIdSource& machineId) {
-    auto now = std::chrono::system_clock::now().time_since_epoch().count();
-    RunRotation(
-        machineId, [] { return sys::DelayWithMessages(1000); }, static_cast<uint32_t>(now));
+void Rotation::Start() {
+    thread_.Start("rotation", [this](const sys::StopSignal& stop) {
+        auto now = std::chrono::system_clock::now().time_since_epoch().count();
+        // The thread owns no window, so its second is a plain wait that a stop cuts short.
+        RunRotation(
+            link_, machineId_, [&stop] { return stop.WaitFor(std::chrono::seconds(1)); },
+            static_cast<uint32_t>(now));
+    });
 }
 
-void StartRotationThread(net::MachineIdSource machineId) {
-    // Nothing may unwind out of a thread's entry; rotation then simply stops. Without a thread
-    // the program runs on, without rotation.
-    try {
-        std::thread([id = std::move(machineId)] {
-            osthread::RunGuarded("rotation", [&] { RotationLoop(id); });
-        }).detach();
-    } catch (const std::system_error&) {
-    }
+void Rotation::Stop() {
+    thread_.RequestStop();
+    thread_.Join();
 }
 
 }  // namespace wallpaper

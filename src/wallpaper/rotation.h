@@ -1,4 +1,4 @@
-// Automatic rotation: a thread that, once a second for the life of the process, asks the node
+// Automatic rotation: a thread that, once a second while the program runs, asks the node
 // for a new wallpaper when the chosen period has passed and sends keep-alives in between.
 //
 // The node answers a change request with an ordinary reply; a download reply applies the
@@ -10,7 +10,9 @@
 #include <functional>
 #include <string_view>
 
+#include "net/link.h"
 #include "net/requests.h"
+#include "sys/thread.h"
 
 namespace wallpaper {
 
@@ -39,15 +41,24 @@ RotationSend DecideRotationPass(RotationCounters& counters, int periodMinutes,
                                 const std::function<int()>& drawInterval);
 
 // The loop: pass, send, then `waitOneSecond`, until that returns false. `seed` seeds the
-// keep-alive intervals. Sends through the process-wide packet client.
-void RunRotation(const net::MachineIdSource& machineId, const std::function<bool()>& waitOneSecond,
-                 uint32_t seed);
+// keep-alive intervals.
+void RunRotation(net::Sender& link, const net::MachineIdSource& machineId,
+                 const std::function<bool()>& waitOneSecond, uint32_t seed);
 
-// The thread's body: RunRotation seeded from the clock, waiting with the message-pumping
-// wait. Never returns.
-void RotationLoop(const net::MachineIdSource& machineId);
+// The rotation thread, owned: one pass a second from Start until Stop.
+class Rotation {
+  public:
+    Rotation(net::Sender& link, net::MachineIdSource machineId)
+        : link_(link), machineId_(std::move(machineId)) {}
+    // Without a thread the program runs on, without rotation.
+    void Start();
+    // Ends the loop within a second and joins the thread.
+    void Stop();
 
-// Starts RotationLoop on its own thread, which runs until the process ends.
-void StartRotationThread(net::MachineIdSource machineId);
+  private:
+    net::Sender& link_;
+    const net::MachineIdSource machineId_;
+    sys::Thread thread_;  // last: it ends before what it uses goes
+};
 
 }  // namespace wallpaper

@@ -112,6 +112,29 @@ void ChangeNode() {
                       core::WindowOf(core::WindowKind::Node));
 }
 
+void ShowNodeRows(const net::NodeList& nodes) {
+    ui::ControlId list = core::ControlOf(core::WindowKind::Node, nw::kNodeList);
+    if (!list) return;
+    ui::Engine& ui = core::Ui();
+    ui.DeleteRow(list, -1);
+    for (const std::vector<std::string>& cells : nodes.rows) {
+        int row = ui.InsertRow(list, -1);
+        for (size_t column = 0; column < cells.size(); ++column)
+            ui.SetCell(list, row, static_cast<int>(column), cells[column]);
+    }
+}
+
+void TakeNodeFromHello(const net::Hello& hello) {
+    auto keepOrWrite = [](const char* key, const std::string& value) {
+        if (core::ReadSetting(core::kSectionNode, key, "").empty())
+            core::WriteSetting(core::kSectionNode, key, value);
+    };
+    keepOrWrite(core::kKeyNodeName, hello.nodeName);
+    keepOrWrite(core::kKeyNodeSponsor, hello.sponsor);
+    keepOrWrite(core::kKeyNodeId, hello.nodeId);
+    net::SetNodeId(core::ReadSetting(core::kSectionNode, core::kKeyNodeId, hello.nodeId));
+}
+
 void ShowSponsorNotice() {
     std::string text = std::string("1.节点赞助（共享节点,让大家使用）") + "\r\n" +
                        "2.节点专区（私人节点专区）" + "\r\n" + "3.其他赞助" + "\r\n" + "请联系QQ：" +

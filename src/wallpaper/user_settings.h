@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "net/replies.h"
+
 namespace wallpaper {
 
 // The two keys that may hold the start-with-Windows value.
@@ -64,6 +66,12 @@ int RememberedNodeRow();
 // Switches to the node of the kept row. Refused (nothing written, nothing shown) when the list
 // has no such row or the row carries no node identifier.
 void ChangeNode();
+
+// The node list reply: its rows replace those of the open node window (nothing when closed).
+void ShowNodeRows(const net::NodeList& list);
+// The hello reply's node: name, sponsor and id are written to Config.ini where it holds none
+// yet, and the node id in use becomes the one Config.ini then holds.
+void TakeNodeFromHello(const net::Hello& hello);
 
 // Download window.
 void ShowSponsorNotice();

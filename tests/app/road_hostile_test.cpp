@@ -115,14 +115,15 @@ TEST_F(HostileNode, BrokenHugeTruncatedAndUnknownRepliesLeaveTheProgramAnswering
     // A huge name is no file name: nothing fetched, nothing written.
     EXPECT_TRUE(web_.Requests().empty());
     EXPECT_TRUE(FilesWritten().empty());
-    EXPECT_EQ(net::PageMemo(5), "1[a]1");
+    EXPECT_EQ(program_->browsing().PageMemo(5), "1[a]1");
 
     // Ten thousand replies in a burst, then a page: the program is still answering.
     for (int i = 0; i < 10000; ++i)
         ASSERT_TRUE(node_.Send(i % 3 == 0 ? Reply({"&通用", "n"}) : List("4K游戏", "", std::to_string(i))));
     ASSERT_TRUE(node_.Send(List("4K游戏", "/q/last.png", "last")));
     web_.AddFile("/p/q/last.png", picture_);
-    EXPECT_TRUE(Eventually([&] { return net::PageMemo(5) == "last[a]3" && Items("游戏4K") == 1; }));
+    EXPECT_TRUE(
+        Eventually([&] { return program_->browsing().PageMemo(5) == "last[a]3" && Items("游戏4K") == 1; }));
     EXPECT_EQ(net::CategoryPaths("4K游戏"), std::vector<std::string>{"/q/last.png"});
 }
 
@@ -137,7 +138,7 @@ TEST_F(HostileNode, APacketWithAnotherHeaderFlagEndsTheConnectionAndTheProgramRe
     }));
     Connect(2);
     Handle(List("K动物", ""));
-    EXPECT_EQ(net::PageMemo(26), "1[a]3");
+    EXPECT_EQ(program_->browsing().PageMemo(26), "1[a]3");
 }
 
 }  // namespace

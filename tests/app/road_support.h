@@ -8,13 +8,11 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
-#include "app/browsing.h"
-#include "app/handlers.h"
-#include "app/packet_link.h"
-#include "app/startup.h"
+#include "app/program.h"
 #include "core/builtin_images.h"
 #include "core/control_names.h"
 #include "core/settings.h"
@@ -26,8 +24,7 @@
 #include "pack_server.h"
 #include "sys/text.h"
 #include "ui/headless_engine.h"
-#ifndef _WIN32
-#endif
+#include "wallpaper/machine_id.h"
 
 namespace road {
 
@@ -73,16 +70,15 @@ class Road : public ::testing::Test {
         store_.Write(core::SettingsPath(), core::kSectionGeneral, core::kKeyPath, storage_);
         picture_ = core::UseButtonPng();
 
-        app::InstalledHandlers() = app::Handlers{};
-        app::InstallPacketLink();
-        app::InstallBrowsing();
-        main_ = app::StartProgram(engine_);
-        net::SetConnectionTarget("127.0.0.1", node_.port());
+        program_ = std::make_unique<app::Program>(
+            engine_, app::ProgramOptions{"127.0.0.1", node_.port(), wallpaper::MachineIdentifier});
+        main_ = program_->Start();
         Connect(1);
     }
 
     void TearDown() override {
-        net::Client().Stop(net::ClientHandle());
+        // Every thread of the program ends here: rotation, notices, transfers, the link.
+        program_->Stop();
         node_.WaitForEnded(node_.Packets().empty() ? 0 : 1);
         std::error_code ignored;
         fs::remove_all(root_, ignored);
@@ -137,12 +133,11 @@ class Road : public ::testing::Test {
     }
 
     testing_support::MemorySettingsStore store_;
-#ifndef _WIN32
-#endif
-    // The library's worker and the notice thread may touch the engine after the test.
+    // The windows outlive the test's program: one engine for the process.
     ui::HeadlessEngine& engine_ = KeptForever<ui::HeadlessEngine>();
     testpeer::PackServer node_;
     dltest::TestHttpServer web_;
+    std::unique_ptr<app::Program> program_;
     fs::path root_;
     std::string storage_;
     std::string picture_;

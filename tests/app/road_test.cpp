@@ -59,7 +59,7 @@ TEST_F(WholeRoad, HelloRegistersAndTheFirstPageFillsFromTheWebThenFromTheCache) 
     EXPECT_EQ(engine_.ElemCount(Main("最新4K"), 1), 1);
     EXPECT_EQ(PageBox(), "1");
     EXPECT_EQ(TotalLabel(), "共5页");
-    EXPECT_EQ(net::PageMemo(0), "1[a]5");
+    EXPECT_EQ(program_->browsing().PageMemo(0), "1[a]5");
     EXPECT_EQ(web_.Requests().size(), 3u);
     EXPECT_TRUE(fs::exists(CacheFile("1.png")) && fs::exists(CacheFile("3.png")));
     EXPECT_EQ(engine_.GetInt(Main("加载图片"), ui::attr::kLeft), -300);
@@ -100,7 +100,7 @@ TEST_F(WholeRoad, TabsRestoreTheirMemoAndThePageButtonsWrapAround) {
     engine_.Raise(EventKind::PageChanged, main_, Main("静态4K"), 1);
     EXPECT_EQ(PageBox(), "2");
     EXPECT_EQ(TotalLabel(), "共9页");
-    EXPECT_EQ(net::CurrentCategory(), "4K风景");
+    EXPECT_EQ(program_->browsing().CurrentCategory(), "4K风景");
 
     engine_.Raise(EventKind::Click, main_, Main("按钮EX3"));  // next: 3
     engine_.SetText(Main("编辑框EX1"), ui::attr::kText, "9");
@@ -122,7 +122,7 @@ TEST_F(WholeRoad, TabsRestoreTheirMemoAndThePageButtonsWrapAround) {
     EXPECT_EQ(TotalLabel(), "共9页");
     EXPECT_EQ(engine_.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
     // A memo without its total reads the total as empty.
-    net::SetPageMemo(23, "4[a]");
+    Handle(ListReply("K汽车", "", 4, "", "3"));
     engine_.Raise(EventKind::PageChanged, main_, Main("静态壁纸"), 3);
     EXPECT_EQ(PageBox(), "4");
     EXPECT_EQ(TotalLabel(), "共页");
@@ -164,38 +164,46 @@ TEST_F(WholeRoad, DetailReplyFillsTheDetailWindowOnceFetched) {
               net::DownloadRequest("K汽车", "/d/90.png", wallpaper::MachineIdentifier(), nodeId_));
 }
 
-TEST_F(WholeRoad, DownloadRepliesStartTheirSlotAndNodeListsFillRows) {
-    std::mutex m;
-    std::vector<std::string> started;
-    net::DispatchActions actions;
-    actions.fillList = wallpaper::FillCategoryList;
-    actions.startVisibleDownload = [&](const std::string& url) {
-        std::lock_guard lock(m);
-        started.push_back("visible " + url);
-    };
-    actions.startSilentDownload = [&](const std::string& url) {
-        std::lock_guard lock(m);
-        started.push_back("silent " + url);
-    };
-    net::SetDispatchActions(actions);
-    Handle(Reply({"&下载", "http://h/a.jpg", "0"}));
+TEST_F(WholeRoad, DownloadRepliesStartTheirSlotAndTheNodeButtonsListTheNodesOffered) {
+    web_.AddFile("/a.jpg", picture_);
+    web_.AddFile("/b.jpg", picture_);
+    Handle(Reply({"&下载", web_.Url("/a.jpg"), "0"}));
     EXPECT_TRUE(engine_.IsWindowVisible(core::WindowOf(core::WindowKind::Download)));
-    Handle(Reply({"&下载", "http://h/b.jpg", "1"}));
-    Handle(Reply({"&下载", "http://h/c.jpg", "2"}));
-    Handle(Reply({"&下载", "http://h/d.jpg"}));
-    {
-        std::lock_guard lock(m);
-        EXPECT_EQ(started, (std::vector<std::string>{"visible http://h/a.jpg", "silent http://h/b.jpg"}));
-    }
-    net::SetDispatchActions({wallpaper::FillCategoryList, {}, {}});
+    ASSERT_TRUE(wallpaper::VisibleSlot().WaitIdle(10000));
+    Handle(Reply({"&下载", web_.Url("/b.jpg"), "1"}));
+    ASSERT_TRUE(wallpaper::SilentSlot().WaitIdle(10000));
+    // Another flag, or none, starts nothing.
+    Handle(Reply({"&下载", web_.Url("/c.jpg"), "2"}));
+    Handle(Reply({"&下载", web_.Url("/d.jpg")}));
+    auto asked = [&](const std::string& path) {
+        int n = 0;
+        for (const std::string& request : web_.Requests())
+            n += request.find(" " + path + " ") != std::string::npos;
+        return n;
+    };
+    EXPECT_GT(asked("/a.jpg"), 0);
+    EXPECT_GT(asked("/b.jpg"), 0);
+    EXPECT_EQ(asked("/c.jpg") + asked("/d.jpg"), 0);
 
-    app::OpenNodeWindow();
+    // "更换节点" of the download window and "修改节点" of the settings window both open the
+    // node window and ask the node for its list; the rows come from the answer.
+    const ui::WindowId download = core::WindowOf(core::WindowKind::Download);
+    size_t sent = Sent().size();
+    engine_.Raise(EventKind::Click, download, core::ControlOf(core::WindowKind::Download, "按钮EX1"));
+    ASSERT_TRUE(node_.WaitForPackets(sent + 1));
+    EXPECT_EQ(Sent().back(), net::NodeListRequest());
     ui::ControlId rows = core::ControlOf(core::WindowKind::Node, "超级列表框EX1");
+    ASSERT_NE(rows, 0);
     Handle(Reply({"&2", "香港[a]砚舟[a]快[a]N1[q]东京[a]某[q]"}));
     ASSERT_EQ(engine_.RowCount(rows), 2);
     EXPECT_EQ(engine_.GetCell(rows, 0, 3), "N1");
     EXPECT_EQ(engine_.GetCell(rows, 1, 0), "东京");
     EXPECT_EQ(engine_.GetCell(rows, 1, 3), "");
+
+    ui::WindowId settings = program_->OpenWindow(core::WindowKind::Settings);
+    engine_.Raise(EventKind::Click, settings, core::ControlOf(core::WindowKind::Settings, "按钮EX4"));
+    ASSERT_TRUE(node_.WaitForPackets(sent + 2));
+    EXPECT_EQ(Sent().back(), net::NodeListRequest());
     Handle(Reply({"&2", "大阪[a]a[a]b[a]N3"}));
     ASSERT_EQ(engine_.RowCount(rows), 1);
     EXPECT_EQ(engine_.GetCell(rows, 0, 0), "大阪");
@@ -234,11 +242,8 @@ TEST(Notices, AnOpenBoxDoesNotHoldUpTheRepliesAfterIt) {
     testing_support::MemorySettingsStore store;
     static HeldBoxEngine& engine = KeptForever<HeldBoxEngine>();
     testpeer::PackServer node;
-    app::InstalledHandlers() = app::Handlers{};
-    app::InstallPacketLink();
-    app::InstallBrowsing();
-    ui::WindowId main = app::StartProgram(engine);
-    net::SetConnectionTarget("127.0.0.1", node.port());
+    app::Program program(engine, {"127.0.0.1", node.port(), wallpaper::MachineIdentifier});
+    ui::WindowId main = program.Start();
     engine.Raise(EventKind::Tick, main, core::ControlOf(core::WindowKind::Main, "时钟1"));
     ASSERT_TRUE(node.WaitForPackets(1));
 
@@ -253,13 +258,13 @@ TEST(Notices, AnOpenBoxDoesNotHoldUpTheRepliesAfterIt) {
                "共7页";
     }));
     engine.Release();
-    net::WaitForNoticesShown();
+    program.notices().WaitUntilShown();
     std::vector<std::string> texts;
     for (const ui::HeadlessMessage& m : engine.Messages()) texts.push_back(m.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"维护通知", "第二条"}));
     EXPECT_EQ(engine.Messages()[0].title, "渺岚壁纸");
     EXPECT_EQ(engine.Messages()[0].owner, main);
-    net::Client().Stop(net::ClientHandle());
+    program.Stop();
     node.WaitForEnded(1);
 }
 

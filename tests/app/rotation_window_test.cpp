@@ -2,9 +2,7 @@
 // the stored settings shown on opening, the type combo and the period box writing them back.
 #include <gtest/gtest.h>
 
-#include "app/event_bindings.h"
-#include "app/handlers.h"
-#include "app/rotation.h"
+#include "app/program.h"
 #include "core/control_names.h"
 #include "core/settings.h"
 #include "core/window_registry.h"
@@ -17,18 +15,11 @@ namespace names = core::controls::rotation_window;
 
 class RotationWindow : public ::testing::Test {
   protected:
-    void SetUp() override {
-        app::InstalledHandlers() = app::Handlers{};
-        app::InstallRotation({});
-        core::UseEngine(&engine_);
-    }
     void TearDown() override {
         if (window_) engine_.DestroyWindow(window_);
-        core::UseEngine(nullptr);
-        app::InstalledHandlers() = app::Handlers{};
     }
     void Open() {
-        window_ = app::OpenWindow(core::WindowKind::Rotation);
+        window_ = program_.OpenWindow(core::WindowKind::Rotation);
         ASSERT_NE(window_, 0);
         box_ = core::ControlOf(core::WindowKind::Rotation, names::kPeriodBox);
         combo_ = core::ControlOf(core::WindowKind::Rotation, names::kCategoryCombo);
@@ -43,6 +34,8 @@ class RotationWindow : public ::testing::Test {
 
     testing_support::MemorySettingsStore store_;
     ui::HeadlessEngine engine_;
+    // The program's own wiring; it never connects.
+    app::Program program_{engine_, {"127.0.0.1", 1, {}}};
     ui::WindowId window_ = 0;
     ui::ControlId box_ = 0, combo_ = 0;
 };

@@ -1,35 +1,29 @@
-// The shell on the headless engine: start-up order, the window designs, every binding of the
-// event table, the tray, the notices and the secondary windows.
+// The shell on the headless engine with the program's real wiring against a real pack
+// server: start-up, the window designs, every binding of the event table reaching what it
+// does (a request on the wire, a window, a value in Config.ini), the tray, the notices and
+// the secondary windows.
 #include "app/shell.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "app/event_bindings.h"
-#include "app/handlers.h"
-#include "app/startup.h"
+#include "app/program.h"
 #include "core/categories.h"
 #include "core/main_window.h"
+#include "core/settings.h"
 #include "core/window_registry.h"
 #include "memory_settings_store.h"
+#include "net/node_id.h"
+#include "net/requests.h"
+#include "pack_server.h"
 #include "ui/headless_engine.h"
 #include "wallpaper/user_settings.h"
-
-namespace testing_double {
-namespace {
-std::vector<std::string> g_steps;
-}
-void RecordStep(const std::string& step) { g_steps.push_back(step); }
-std::vector<std::string> Steps() { return g_steps; }
-void ClearSteps() { g_steps.clear(); }
-}  // namespace testing_double
+#include "wallpaper_doubles.h"
 
 namespace {
 
 using core::WindowKind;
-using testing_double::RecordStep;
-using testing_double::Steps;
 using ui::EventKind;
 
 int g_exitCode = -1;
@@ -37,75 +31,16 @@ void RecordExit(int code) { g_exitCode = code; }
 
 class Shell : public ::testing::Test {
   protected:
-    // Start-up's settings step shows as the folders it creates.
-    class RecordingStore : public testing_support::MemorySettingsStore {
-      public:
-        void CreateFolder(const std::string& path) override {
-            if (FoldersCreated() == 0) RecordStep("InitSettingsAndFolders");
-            MemorySettingsStore::CreateFolder(path);
-        }
-    };
-
     void SetUp() override {
-        testing_double::ClearSteps();
         g_exitCode = -1;
-        app::SetProcessEnder(&RecordExit);
-        app::Handlers& h = app::InstalledHandlers();
-        h = app::Handlers{};
-        auto record = [](const char* name) { return [name] { RecordStep(name); }; };
-        h.StartPacketClient = [this] {
-            RecordStep("StartPacketClient");
-            detailAtClientStart =
-                core::IsOpen(core::WindowKind::Detail) && core::IsOpen(core::WindowKind::Download);
-            timerAtClientStart = Timer();
-        };
-        h.StartRotationThread = [this] {
-            RecordStep("StartRotationThread");
-            timerAtRotationStart = Timer();
-            loadingLeftAtRotationStart =
-                engine.GetInt(core::ControlOf(core::WindowKind::Main, "加载图片"), ui::attr::kLeft);
-        };
-        h.ConnectToNode = record("ConnectToNode");
-        h.Show4KView = record("Show4KView");
-        h.ShowHdView = record("ShowHdView");
-        h.SelectCategoryTab = [](const std::string& tabs, int page) {
-            RecordStep("SelectCategoryTab " + tabs + " " + std::to_string(page));
-        };
-        h.SendDetailRequest = [](const std::string& category, int position) {
-            RecordStep("SendDetailRequest " + category + " " + std::to_string(position));
-        };
-        h.FirstPage = record("FirstPage");
-        h.PreviousPage = record("PreviousPage");
-        h.NextPage = record("NextPage");
-        h.SendDetailDownloadRequest = record("SendDetailDownloadRequest");
-        h.SendNodeListRequest = [] {
-            RecordStep(std::string("SendNodeListRequest") +
-                       (core::IsOpen(core::WindowKind::Node) ? " node open" : ""));
-        };
-        h.ShowSponsorNotice = record("ShowSponsorNotice");
-        h.ShowDownloadProgress = record("ShowDownloadProgress");
-        h.NodeWindowCreated = [] {
-            // The creation handler already reaches its own controls.
-            RecordStep(core::ControlOf(core::WindowKind::Node, "超级列表框EX1") ? "NodeWindowCreated"
-                                                                                : "no list");
-        };
-        h.ChangeNode = record("ChangeNode");
-        h.SettingsWindowCreated = record("SettingsWindowCreated");
-        h.ToggleAutoStart = record("ToggleAutoStart");
-        h.ChangeStorageFolder = record("ChangeStorageFolder");
-        h.OpenStorageFolder = record("OpenStorageFolder");
-        h.RotationWindowCreated = record("RotationWindowCreated");
-        h.RotationPeriodChanged = record("RotationPeriodChanged");
-        h.RotationCategoryChanged = [](int index) {
-            RecordStep("RotationCategoryChanged " + std::to_string(index));
-        };
-        main = app::StartProgram(engine);
+        ASSERT_TRUE(node.listening());
+        main = program.Start();
     }
 
     void TearDown() override {
+        program.Stop();
         engine.SetModalHook({});
         for (ui::WindowId w : engine.LiveWindows()) engine.DestroyWindow(w);
-        app::SetProcessEnder(nullptr);
     }
 
     int Timer() {
@@ -115,43 +50,45 @@ class Shell : public ::testing::Test {
     void ClickIn(core::WindowKind kind, const char* name) {
         engine.Raise(EventKind::Click, core::WindowOf(kind), core::ControlOf(kind, name));
     }
-    std::vector<std::string> StepsAfterStartup() {
-        auto s = Steps();
-        return std::vector<std::string>(s.begin() + 3, s.end());
+    // The connect timer's tick connects and greets.
+    void Connect() {
+        engine.Raise(EventKind::Tick, main, Main("时钟1"));
+        ASSERT_TRUE(node.WaitForPackets(1));
+        ASSERT_EQ(node.Packets()[0], net::HelloRequest());
+    }
+    // What went on the wire after the hello, up to the count expected.
+    std::vector<std::string> SentAfterHello(size_t count) {
+        EXPECT_TRUE(node.WaitForPackets(count + 1));
+        std::vector<std::string> p = node.Packets();
+        return std::vector<std::string>(p.begin() + 1, p.end());
     }
 
-    RecordingStore store;
+    testing_support::MemorySettingsStore store;
+    wptest::MemorySettingsSystem system;
     ui::HeadlessEngine engine;
+    testpeer::PackServer node;
+    app::Program program{engine, {"127.0.0.1", node.port(), [] { return std::string("MID"); }, &RecordExit}};
     ui::WindowId main = 0;
-    bool detailAtClientStart = false;
-    int timerAtClientStart = -1;
-    int timerAtRotationStart = -1;
-    int loadingLeftAtRotationStart = 0;
 };
 
-TEST_F(Shell, StartupRunsItsStepsInOrderAndShowsTheHdView) {
-    EXPECT_EQ(Steps(), (std::vector<std::string>{"InitSettingsAndFolders", "StartPacketClient",
-                                                 "StartRotationThread"}));
+TEST_F(Shell, StartupMakesTheTrayIconFoldersAuxiliaryWindowsAndTimerAndShowsTheHdView) {
     auto w = engine.Window(main);
     ASSERT_TRUE(w);
     EXPECT_TRUE(w->visible);
     EXPECT_TRUE(w->tray);
     EXPECT_EQ(w->trayTip, "渺岚壁纸");
-    // Both auxiliary windows exist, hidden, before the packet client is made; the timer is
-    // armed after it; the loading picture is out of view before the rotation starts.
-    EXPECT_TRUE(detailAtClientStart);
+    EXPECT_GT(store.FoldersCreated(), 0);
+    // Both auxiliary windows exist, hidden; the connect timer runs at 1000 ms; the loading
+    // picture is out of view.
+    EXPECT_TRUE(core::IsOpen(core::WindowKind::Detail));
     EXPECT_FALSE(engine.IsWindowVisible(core::WindowOf(core::WindowKind::Detail)));
     EXPECT_FALSE(engine.IsWindowVisible(core::WindowOf(core::WindowKind::Download)));
-    EXPECT_EQ(timerAtClientStart, 0);
-    EXPECT_EQ(timerAtRotationStart, 1000);
-    EXPECT_EQ(loadingLeftAtRotationStart, -300);
+    EXPECT_EQ(Timer(), 1000);
+    EXPECT_EQ(engine.GetInt(Main("加载图片"), ui::attr::kLeft), -300);
     EXPECT_EQ(engine.GetInt(Main("加载图片"), ui::attr::kTop), 448);
     EXPECT_EQ(engine.GetInt(Main("加载图片"), ui::attr::kVisible), 1);
     EXPECT_EQ(engine.Control(Main("静态4K"))->rect, (ui::Rect{1290, 77, 1276, 740}));
     EXPECT_EQ(engine.Control(Main("静态壁纸"))->rect, (ui::Rect{2, 61, 1276, 740}));
-    // The timer interval is the net layer's to change through its interface.
-    app::MainConnectTimer().SetInterval(0);
-    EXPECT_EQ(Timer(), 0);
 }
 
 TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
@@ -166,7 +103,7 @@ TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
         {core::WindowKind::Settings, 429, 296, 16},   {core::WindowKind::Rotation, 429, 193, 11},
         {core::WindowKind::Exit, 288, 151, 3}};
     for (const Expect& e : expected) {
-        app::OpenWindow(e.kind);
+        program.OpenWindow(e.kind);
         auto w = engine.Window(core::WindowOf(e.kind));
         ASSERT_TRUE(w);
         EXPECT_EQ(engine.WindowRect(core::WindowOf(e.kind)), (ui::Rect{0, 0, e.width, e.height}));
@@ -191,66 +128,84 @@ TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
               "退出无法自动更换壁纸哟！是否退出？");
 }
 
-TEST_F(Shell, MainWindowBindingsReachTheirHandlersWithTheirValues) {
-    engine.Raise(EventKind::Tick, main, Main("时钟1"));
-    engine.Raise(EventKind::Click, main, Main("单选框EX1"));
-    engine.Raise(EventKind::Click, main, Main("单选框EX2"));
+TEST_F(Shell, MainWindowBindingsSendTheirRequests) {
+    Connect();
+    net::SetNodeId("N1");
+    engine.Raise(EventKind::Click, main, Main("单选框EX1"));  // 4K view: its current tab
+    engine.Raise(EventKind::Click, main, Main("单选框EX2"));  // HD view: its current tab
     engine.Raise(EventKind::PageChanged, main, Main("静态4K"), 3);
     engine.Raise(EventKind::PageChanged, main, Main("静态壁纸"), 6);
     engine.Raise(EventKind::Click, main, Main("按钮EX1"));
+    engine.SetText(Main("编辑框EX1"), ui::attr::kText, "2");
     engine.Raise(EventKind::Click, main, Main("按钮EX2"));
     engine.Raise(EventKind::Click, main, Main("按钮EX3"));
-    engine.Raise(EventKind::ItemChosen, main, Main("游戏4K"), 11);
-    engine.Raise(EventKind::ItemChosen, main, Main("最新壁纸"), 0);
-    engine.Raise(EventKind::ItemChosen, main, Main("动物壁纸"), 4);
-    // The HD car list asks for details like every other list.
+    // No list has items yet: an item choice sends nothing.
     engine.Raise(EventKind::ItemChosen, main, Main("汽车壁纸"), 2);
-    engine.Raise(EventKind::ItemChosen, main, Main("汽车4K"), 2);
-    EXPECT_EQ(StepsAfterStartup(),
-              (std::vector<std::string>{
-                  "ConnectToNode", "Show4KView", "ShowHdView", "SelectCategoryTab 静态4K 3",
-                  "SelectCategoryTab 静态壁纸 6", "FirstPage", "PreviousPage", "NextPage",
-                  "SendDetailRequest 4K游戏 11", "SendDetailRequest K最新 0", "SendDetailRequest K动物 4",
-                  "SendDetailRequest K汽车 2", "SendDetailRequest 4K汽车 2"}));
+    EXPECT_EQ(SentAfterHello(7), (std::vector<std::string>{
+                                     net::TabChangeRequest("4K最新", 0, "N1"),
+                                     net::TabChangeRequest("K最新", 0, "N1"),
+                                     net::TabChangeRequest("4K汽车", 3, "N1"),
+                                     net::TabChangeRequest("K动物", 6, "N1"),
+                                     net::FirstPageRequest("K动物", "N1"),
+                                     net::PagingRequest("K动物", 1, "N1"),
+                                     net::PagingRequest("K动物", 1, "N1"),
+                                 }));
     // The radio buttons of the main window are one group.
     EXPECT_EQ(engine.GetInt(Main("单选框EX1"), ui::attr::kValue), 0);
     EXPECT_EQ(engine.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
+    net::SetNodeId("");
 }
 
 TEST_F(Shell, SecondaryWindowBindingsReachTheirHandlers) {
+    Connect();
     ui::WindowId detail = core::WindowOf(core::WindowKind::Detail);
     ui::WindowId download = core::WindowOf(core::WindowKind::Download);
+    engine.SetText(core::ControlOf(core::WindowKind::Detail, "标签EX7"), ui::attr::kCaption, "K风景");
+    engine.SetText(core::ControlOf(core::WindowKind::Detail, "标签EX6"), ui::attr::kCaption, "/d/1.jpg");
     engine.Raise(EventKind::Click, detail, core::ControlOf(core::WindowKind::Detail, "按钮EX2"));
     engine.Raise(EventKind::Click, download, core::ControlOf(core::WindowKind::Download, "按钮EX2"));
     engine.Raise(EventKind::Tick, download, core::ControlOf(core::WindowKind::Download, "时钟1"));
+    EXPECT_EQ(engine.GetText(core::ControlOf(core::WindowKind::Download, "标签EX3"), ui::attr::kCaption),
+              "0%");
+    // "更换节点": the node window with its columns, and the node list request.
     engine.Raise(EventKind::Click, download, core::ControlOf(core::WindowKind::Download, "按钮EX1"));
     ui::WindowId node = core::WindowOf(core::WindowKind::Node);
     ASSERT_NE(node, 0);
+    EXPECT_EQ(engine.ColumnCount(core::ControlOf(core::WindowKind::Node, "超级列表框EX1")), 4);
     engine.Raise(EventKind::RowChosen, node, core::ControlOf(core::WindowKind::Node, "超级列表框EX1"), 3);
     EXPECT_EQ(wallpaper::RememberedNodeRow(), 3);
-    ClickIn(core::WindowKind::Node, "按钮EX1");
-    app::OpenSettingsWindow();
+    ClickIn(core::WindowKind::Node, "按钮EX1");  // no such row: nothing switches
+    EXPECT_EQ(store.Value(core::kSectionNode, core::kKeyNodeId), "");
+
+    program.OpenWindow(core::WindowKind::Settings);
     ClickIn(core::WindowKind::Settings, "单选框EX1");
+    EXPECT_EQ(system.run[0], "C:\\程序\\MiaolanWallpaper.exe");
     ClickIn(core::WindowKind::Settings, "按钮EX4");
+    system.chosenFolder = "D:\\图库\\";
     ClickIn(core::WindowKind::Settings, "按钮EX1");
+    EXPECT_EQ(store.Value(core::kSectionGeneral, core::kKeyPath), "D:\\图库");
     ClickIn(core::WindowKind::Settings, "按钮EX2");
+    EXPECT_EQ(system.explored, std::vector<std::string>{"D:\\图库"});
     engine.SetModalHook([&](ui::WindowId w) {
+        engine.SetText(core::ControlOf(core::WindowKind::Rotation, "编辑框EX1"), ui::attr::kText, "30");
         engine.Raise(EventKind::TextChanged, w, core::ControlOf(core::WindowKind::Rotation, "编辑框EX1"));
         engine.Raise(EventKind::SelectionChanged, w, core::ControlOf(core::WindowKind::Rotation, "组合框EX1"),
                      2);
         ClickIn(core::WindowKind::Rotation, "destroy");
     });
     ClickIn(core::WindowKind::Settings, "按钮EX3");
-    EXPECT_EQ(
-        StepsAfterStartup(),
-        (std::vector<std::string>{"SendDetailDownloadRequest", "ShowSponsorNotice", "ShowDownloadProgress",
-                                  "NodeWindowCreated", "SendNodeListRequest node open", "ChangeNode",
-                                  "SettingsWindowCreated", "ToggleAutoStart", "SendNodeListRequest node open",
-                                  "ChangeStorageFolder", "OpenStorageFolder", "RotationWindowCreated",
-                                  "RotationPeriodChanged", "RotationCategoryChanged 2"}));
+    EXPECT_EQ(store.Value(core::kSectionRotation, core::kKeyRotationPeriod), "30");
+    EXPECT_EQ(store.Value(core::kSectionRotation, core::kKeyRotationType), "2");
     EXPECT_FALSE(core::IsOpen(core::WindowKind::Rotation));
     ClickIn(core::WindowKind::Settings, "destroy");
     EXPECT_FALSE(core::IsOpen(core::WindowKind::Settings));
+
+    EXPECT_EQ(SentAfterHello(3),
+              (std::vector<std::string>{net::DownloadRequest("K风景", "/d/1.jpg", "MID", ""),
+                                        net::NodeListRequest(), net::NodeListRequest()}));
+    std::vector<std::string> texts;
+    for (const ui::HeadlessMessage& m : engine.Messages()) texts.push_back(m.text.substr(0, 6));
+    EXPECT_EQ(texts, std::vector<std::string>{"1.节点"});
 }
 
 TEST_F(Shell, TrayKindsAndMenuDriveTheMainWindow) {
@@ -285,11 +240,11 @@ TEST_F(Shell, TrayKindsAndMenuDriveTheMainWindow) {
 }
 
 TEST_F(Shell, ExitWindowCancelsOrEndsAtOnce) {
-    app::OpenExitWindow();
+    program.OpenWindow(core::WindowKind::Exit);
     ClickIn(core::WindowKind::Exit, "按钮EX2");
     EXPECT_FALSE(core::IsOpen(core::WindowKind::Exit));
     EXPECT_EQ(g_exitCode, -1);
-    app::OpenExitWindow();
+    program.OpenWindow(core::WindowKind::Exit);
     ClickIn(core::WindowKind::Exit, "按钮EX1");
     EXPECT_EQ(g_exitCode, 0);
     EXPECT_FALSE(engine.HasTrayIcon(main));
@@ -310,7 +265,6 @@ TEST_F(Shell, NoticesHaveTheirTextsAndOwners) {
     EXPECT_EQ(m[1].button, "");
     EXPECT_EQ(m[1].owner, 0);
     // Neither view was asked for, and the selectors still show the HD view.
-    EXPECT_EQ(StepsAfterStartup(), std::vector<std::string>{});
     EXPECT_EQ(engine.GetInt(Main("单选框EX3"), ui::attr::kValue), 0);
     EXPECT_EQ(engine.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
     // Once the 4K strip is in the window, the 4K selector is the one that stays.
@@ -362,11 +316,11 @@ TEST_F(Shell, RotationWindowIsModalAndHasOneIdentity) {
         EXPECT_TRUE(engine.Window(w)->modal);
         EXPECT_TRUE(engine.IsWindowVisible(w));
         // Asking again while it is open only brings it forward.
-        app::OpenRotationWindow();
+        program.OpenRotationWindow();
         EXPECT_EQ(engine.Window(w)->frontCalls, 1);
         ClickIn(core::WindowKind::Rotation, "destroy");
     });
-    app::OpenRotationWindow();
+    program.OpenRotationWindow();
     EXPECT_EQ(inside, 1);
     EXPECT_FALSE(core::IsOpen(core::WindowKind::Rotation));
 }

@@ -1,128 +1,82 @@
-// The program's wiring on the headless engine against a real pack server: start-up makes the
-// client, the connect timer's tick connects and greets, and a reply reaches the receiver.
+// The whole program object on the headless engine against a real node (the node's own code,
+// on free loopback ports, serving a small collection): it connects and greets, pages through
+// a category with the node's previews, applies a picture chosen with "使用", and stops with
+// every thread it started joined.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 
-#include "app/browsing.h"
-#include "app/handlers.h"
-#include "app/packet_link.h"
-#include "app/startup.h"
-#include "core/builtin_images.h"
+#include "app/program.h"
 #include "core/control_names.h"
 #include "core/settings.h"
 #include "core/window_registry.h"
-#include "download_test_server.h"
 #include "memory_settings_store.h"
-#include "net/link.h"
-#include "net/requests.h"
-#include "pack_server.h"
+#include "node_harness.h"
 #include "sys/text.h"
 #include "ui/headless_engine.h"
-#ifndef _WIN32
-#endif
+#include "wallpaper/downloads.h"
+#include "wallpaper/machine_id.h"
+#include "wallpaper_doubles.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testpeer::KeptForever;
-using testpeer::PackServer;
+using ui::EventKind;
 
-class Inbox {
-  public:
-    void Add(const uint8_t* data, size_t n) {
-        std::lock_guard lock(mutex_);
-        bodies_.emplace_back(reinterpret_cast<const char*>(data), n);
-        changed_.notify_all();
+int ThreadCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+        closedir(d);
     }
-    bool WaitFor(size_t count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 5s, [&] { return bodies_.size() >= count; });
-    }
-    std::vector<std::string> Bodies() {
-        std::lock_guard lock(mutex_);
-        return bodies_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> bodies_;
-};
-
-TEST(Wiring, StartupConnectsOnTheTimerTickGreetsAndDeliversReplies) {
-    testing_support::MemorySettingsStore store;
-    // The library's worker may still re-arm the timer through the engine after the test: both
-    // live for the process.
-    static ui::HeadlessEngine& engine = KeptForever<ui::HeadlessEngine>();
-    static Inbox& inbox = KeptForever<Inbox>();
-    PackServer server;
-    ASSERT_TRUE(server.listening());
-
-    app::InstalledHandlers() = app::Handlers{};
-    app::InstallPacketLink();
-    ui::WindowId main = app::StartProgram(engine);
-    ASSERT_NE(main, 0u);
-    net::SetReplySink([](const uint8_t* d, size_t n) { inbox.Add(d, n); });
-    // Start-up aimed the link at the built-in node; this test's node listens elsewhere.
-    net::SetConnectionTarget("127.0.0.1", server.port());
-
-    const ui::ControlId timer =
-        core::ControlOf(core::WindowKind::Main, core::controls::main_window::kConnectTimer);
-    EXPECT_EQ(engine.GetInt(timer, ui::attr::kInterval), 1000);
-    engine.Raise(ui::EventKind::Tick, main, timer);
-    ASSERT_TRUE(server.WaitForPackets(1));
-    EXPECT_EQ(server.Packets()[0], net::HelloRequest());
-
-    ASSERT_TRUE(server.Send("&通用(＆)节点维护中(＆)"));
-    ASSERT_TRUE(inbox.WaitFor(1));
-    EXPECT_EQ(inbox.Bodies()[0], "&通用(＆)节点维护中(＆)");
-
-    net::Client().Stop(net::ClientHandle());
-    EXPECT_TRUE(server.WaitForEnded(1));
-    net::SetReplySink(nullptr);
+    return n;
 }
 
-TEST(Wiring, AListReplyFromTheNodeReachesTheDispatcherAndFillsTheListFromTheWeb) {
+bool Eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 2000 && !condition(); ++i) std::this_thread::sleep_for(5ms);
+    return condition();
+}
+
+TEST(WholeProgram, AgainstARealNodeBrowsesAppliesTheChosenPictureAndStopsWithEveryThreadJoined) {
+    nodetest::TempDir cache("wiring-cache"), storage("wiring-storage");
+    nodetest::RunningNode node(nodetest::TestConfig(cache.path()));
+    std::filesystem::create_directories(std::filesystem::path(storage.path()) / sys::GbkToUtf8("图片"));
     testing_support::MemorySettingsStore store;
-#ifndef _WIN32
-#endif
-    static ui::HeadlessEngine& engine = KeptForever<ui::HeadlessEngine>();
-    PackServer server;
-    dltest::TestHttpServer web;
-    web.AddFile("/p/w/1.png", core::UseButtonPng());
-    web.AddFile("/p/w/2.png", core::UseButtonPng());
+    store.Write(core::SettingsPath(), core::kSectionGeneral, core::kKeyPath, sys::Utf8ToGbk(storage.path()));
+    wptest::FileDesktop desktop(std::filesystem::path(storage.path()) / "desktop");
+    ui::HeadlessEngine engine;
+    const int threadsBefore = ThreadCount();
+    {
+        app::Program program(
+            engine, {"127.0.0.1", static_cast<uint16_t>(node.packPort()), wallpaper::MachineIdentifier});
+        ui::WindowId main = program.Start();
+        auto control = [&](const char* name) { return core::ControlOf(core::WindowKind::Main, name); };
+        engine.Raise(EventKind::Tick, main, control(core::controls::main_window::kConnectTimer));
+        // The hello's answer stops the timer and shows the 4K view; its landscape tab fills.
+        ASSERT_TRUE(Eventually([&] { return engine.GetInt(control("时钟1"), ui::attr::kInterval) == 0; }));
+        engine.Raise(EventKind::PageChanged, main, control(core::kStrip4K), 1);
+        ui::ControlId list = control("风景4K");
+        ASSERT_TRUE(Eventually([&] { return engine.IcoItemCount(list) == 2; }));
+        EXPECT_TRUE(engine.IcoItemHasImage(list, 0));
+        EXPECT_TRUE(Eventually([&] {
+            return engine.GetText(control(core::controls::main_window::kTotalLabel), ui::attr::kCaption) ==
+                   "共1页";
+        }));
 
-    app::InstalledHandlers() = app::Handlers{};
-    app::InstallPacketLink();
-    app::InstallBrowsing();
-    ui::WindowId main = app::StartProgram(engine);
-    // The previews land in a fresh folder; Config.ini names it.
-    std::string folder =
-        (std::filesystem::temp_directory_path() / ("miaolan-wiring-" + std::to_string(web.port()))).string();
-    std::filesystem::create_directories(std::filesystem::path(folder) / sys::GbkToUtf8("图片"));
-    store.Write(core::SettingsPath(), core::kSectionGeneral, core::kKeyPath, sys::Utf8ToGbk(folder));
-    net::SetConnectionTarget("127.0.0.1", server.port());
-    engine.Raise(ui::EventKind::Tick, main, core::ControlOf(core::WindowKind::Main, "时钟1"));
-    ASSERT_TRUE(server.WaitForPackets(1));
-
-    ASSERT_TRUE(server.Send("&获取(＆)K最新(＆)4(＆)2(＆)/w/1.png[a]/w/2.png(＆)0(＆)" + web.Url("/p")));
-    ui::ControlId list = core::ControlOf(core::WindowKind::Main, "最新壁纸");
-    for (int i = 0; i < 2000 && engine.IcoItemCount(list) < 2; ++i) std::this_thread::sleep_for(5ms);
-    ASSERT_EQ(engine.IcoItemCount(list), 2);
-    EXPECT_TRUE(engine.IcoItemHasImage(list, 1));
-    EXPECT_EQ(web.Requests().size(), 2u);
-    EXPECT_EQ(engine.GetText(core::ControlOf(core::WindowKind::Main, "标签EX1"), ui::attr::kCaption),
-              "共4页");
-
-    net::Client().Stop(net::ClientHandle());
-    EXPECT_TRUE(server.WaitForEnded(1));
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+        // "使用" on the second picture: the node orders the download and the complete picture
+        // goes to the desktop's application (whose first step writes the style).
+        engine.ClickElem(list, 1, 1);
+        ASSERT_TRUE(Eventually([&] { return !desktop.Styles().empty(); }));
+        ASSERT_TRUE(wallpaper::VisibleSlot().WaitIdle(20000));
+        EXPECT_FALSE(engine.IsWindowVisible(core::WindowOf(core::WindowKind::Download)));
+        program.Stop();
+    }
+    // The packet library's worker ends after its last callback; everything else is joined.
+    EXPECT_TRUE(Eventually([&] { return ThreadCount() <= threadsBefore; }))
+        << ThreadCount() << " threads, " << threadsBefore << " before";
 }
 
 }  // namespace

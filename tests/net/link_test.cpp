@@ -1,11 +1,12 @@
-// The node link end to end: the process-wide client against a pack server on 127.0.0.1,
-// with a recording connect timer. Each test runs in a process of its own (one global client).
+// The node link end to end: a link against a pack server on 127.0.0.1, with a recording
+// connect timer.
 #include "net/link.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -42,9 +43,9 @@ class RecordingTimer : public net::ConnectTimer {
     std::vector<int> intervals_;
 };
 
-class ReplyRecorder {
+class ReplyRecorder : public net::ReplyReceiver {
   public:
-    void Add(const uint8_t* data, size_t length) {
+    void OnReply(const uint8_t* data, size_t length) override {
         std::lock_guard<std::mutex> lock(mutex_);
         replies_.emplace_back(reinterpret_cast<const char*>(data), length);
         changed_.notify_all();
@@ -67,23 +68,21 @@ class ReplyRecorder {
 
 class LinkTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        net::SetConnectTimer(&timer_);
-        net::SetReplySink([&r = replies_](const uint8_t* d, size_t n) { r.Add(d, n); });
-        net::SetUpPackClient();
-    }
     void TearDown() override {
-        // Every connection's OnClose (one timer interval each) must be over before the timer
-        // and the recorder go away.
-        net::Client().Stop(net::ClientHandle());
-        EXPECT_TRUE(timer_.WaitForCount(1 + static_cast<size_t>(connections_)));
-        net::SetReplySink(nullptr);
-        net::SetConnectTimer(nullptr);
+        // After Stop no callback reaches the timer or the recorder any more.
+        if (link_) link_->Stop();
+    }
+
+    // The link to a node at `port`, set up as start-up does.
+    net::Link& Link(uint16_t port) {
+        link_ = std::make_unique<net::Link>("127.0.0.1", port, timer_, replies_);
+        link_->SetUp();
+        return *link_;
     }
 
     // Ends with a marker so that "nothing else was sent" needs no waiting.
     std::vector<std::string> PacketsUpToMarker(PackServer& server, size_t already) {
-        net::SendToNode("marker");
+        link_->Send("marker");
         std::vector<std::string> got;
         for (size_t n = already + 1; server.WaitForPackets(n); ++n) {
             got = server.Packets();
@@ -94,20 +93,15 @@ class LinkTest : public ::testing::Test {
         return got;
     }
 
-    bool Connect() {
-        bool connected = net::ConnectToNode();
-        if (connected) ++connections_;
-        return connected;
-    }
-
-    RecordingTimer& timer_ = testpeer::KeptForever<RecordingTimer>();
-    ReplyRecorder& replies_ = testpeer::KeptForever<ReplyRecorder>();
-    int connections_ = 0;
+    RecordingTimer timer_;
+    ReplyRecorder replies_;
+    std::unique_ptr<net::Link> link_;
 };
 
 TEST_F(LinkTest, SetUpAppliesTheSettingsAndArmsTheTimer) {
-    net::PackClient& c = net::Client();
-    net::PackClient::Handle h = net::ClientHandle();
+    net::Link& link = Link(1);
+    net::PackClient& c = link.Client();
+    net::PackClient::Handle h = link.Handle();
     ASSERT_NE(h, nullptr);
     ASSERT_NE(h, net::PackClient::kNoClient);
     EXPECT_NE(c.listener(), nullptr);
@@ -121,17 +115,17 @@ TEST_F(LinkTest, SetUpAppliesTheSettingsAndArmsTheTimer) {
 TEST_F(LinkTest, HelloOnlyAfterASuccessfulStartAndNeverTwice) {
     uint16_t port = 0;
     { sockcompat::Socket probe = sockcompat::ListenLoopback(&port); }
-    net::SetConnectionTarget("127.0.0.1", port);
-    EXPECT_FALSE(Connect());  // nobody listens: nothing happens, the timer keeps its 1000 ms
-    EXPECT_FALSE(net::Client().HasStarted(net::ClientHandle()));
+    net::Link& link = Link(port);
+    EXPECT_FALSE(link.Connect());  // nobody listens: nothing happens, the timer keeps its 1000 ms
+    EXPECT_FALSE(link.Client().HasStarted(link.Handle()));
     EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
 
     PackServer server(port);
     ASSERT_TRUE(server.listening());
-    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(link.Connect());
     ASSERT_TRUE(server.WaitForPackets(1));
     EXPECT_EQ(server.Packets()[0], std::string("\x26\x31\x28\xA3\xA6\x29"));
-    EXPECT_FALSE(Connect());  // still started: no second hello
+    EXPECT_FALSE(link.Connect());  // still started: no second hello
     EXPECT_TRUE(PacketsUpToMarker(server, 1).empty());
     EXPECT_EQ(timer_.Intervals(), std::vector<int>{1000});
 
@@ -139,15 +133,15 @@ TEST_F(LinkTest, HelloOnlyAfterASuccessfulStartAndNeverTwice) {
     std::string address;
     int length = 0;
     uint16_t localPort = 0;
-    EXPECT_TRUE(net::Client().GetLocalAddress(net::ClientHandle(), address, length, localPort));
+    EXPECT_TRUE(link.Client().GetLocalAddress(link.Handle(), address, length, localPort));
     EXPECT_EQ(address, "127.0.0.1");
     EXPECT_NE(localPort, 0);
 }
 
 TEST_F(LinkTest, RepliesReachTheSinkWholeAndDisconnectsReArmTheTimer) {
     PackServer server;
-    net::SetConnectionTarget("127.0.0.1", server.port());
-    ASSERT_TRUE(Connect());
+    net::Link& link = Link(server.port());
+    ASSERT_TRUE(link.Connect());
     ASSERT_TRUE(server.WaitForPackets(1));
     std::string big(100000, 'q');
     ASSERT_TRUE(server.Send("&1(＆)N1"));
@@ -162,15 +156,15 @@ TEST_F(LinkTest, RepliesReachTheSinkWholeAndDisconnectsReArmTheTimer) {
     EXPECT_TRUE(delay == 1000 || delay == 2000 || delay == 3000 || delay == 4000 || delay == 5000) << delay;
 
     // The next tick reconnects, hello included.
-    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(link.Connect());
     ASSERT_TRUE(server.WaitForPackets(2));
     EXPECT_EQ(server.Packets()[1], "&1(＆)");
 }
 
 TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
     PackServer server;
-    net::SetConnectionTarget("127.0.0.1", server.port());
-    ASSERT_TRUE(Connect());
+    net::Link& link = Link(server.port());
+    ASSERT_TRUE(link.Connect());
     ASSERT_TRUE(server.WaitForPackets(1));
     net::SetNodeId("N1");
     int machineIdCalls = 0;
@@ -180,22 +174,22 @@ TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
     };
     std::vector<std::string> paths = {"a/1.jpg", "a/2.jpg"};
 
-    net::SendToNode("");
-    net::SendRegisterNode();
-    net::SendNodeListRequest();
-    net::SendPagingRequest("K风景", 12);
-    net::SendTabChangeRequest("4K汽车", 3);
-    net::SendFirstPageRequest("K最新");
-    EXPECT_TRUE(net::SendDetailRequest("K风景", paths, 1));
-    EXPECT_FALSE(net::SendDetailRequest("K风景", paths, 2));
-    EXPECT_FALSE(net::SendDetailRequest("K风景", paths, -1));
-    EXPECT_FALSE(net::SendListDownloadRequest("K风景", 65537, 0, paths, machineId));
-    EXPECT_FALSE(net::SendListDownloadRequest("K风景", ui::kElemClickCode, 5, paths, machineId));
+    link.Send("");
+    net::SendRegisterNode(link);
+    net::SendNodeListRequest(link);
+    net::SendPagingRequest(link, "K风景", 12);
+    net::SendTabChangeRequest(link, "4K汽车", 3);
+    net::SendFirstPageRequest(link, "K最新");
+    EXPECT_TRUE(net::SendDetailRequest(link, "K风景", paths, 1));
+    EXPECT_FALSE(net::SendDetailRequest(link, "K风景", paths, 2));
+    EXPECT_FALSE(net::SendDetailRequest(link, "K风景", paths, -1));
+    EXPECT_FALSE(net::SendListDownloadRequest(link, "K风景", 65537, 0, paths, machineId));
+    EXPECT_FALSE(net::SendListDownloadRequest(link, "K风景", ui::kElemClickCode, 5, paths, machineId));
     EXPECT_EQ(machineIdCalls, 0);
-    EXPECT_TRUE(net::SendListDownloadRequest("K风景", ui::kElemClickCode, 0, paths, machineId));
-    net::SendDetailDownloadRequest("4K动漫", "d/9.jpg", machineId);
-    net::SendChangeWallpaperRequest("1", machineId);
-    net::SendKeepAlive();
+    EXPECT_TRUE(net::SendListDownloadRequest(link, "K风景", ui::kElemClickCode, 0, paths, machineId));
+    net::SendDetailDownloadRequest(link, "4K动漫", "d/9.jpg", machineId);
+    net::SendChangeWallpaperRequest(link, "1", machineId);
+    net::SendKeepAlive(link);
     EXPECT_EQ(machineIdCalls, 3);
 
     EXPECT_EQ(PacketsUpToMarker(server, 1), (std::vector<std::string>{
@@ -215,12 +209,13 @@ TEST_F(LinkTest, RequestsGoOutByteExactAndBadPositionsSendNothing) {
 }
 
 TEST_F(LinkTest, SendingWhileDisconnectedIsSilentlyLost) {
-    net::SendToNode("lost");
-    net::SendKeepAlive();
-    EXPECT_FALSE(net::Client().IsConnected(net::ClientHandle()));
+    net::Link& link = Link(1);
+    link.Send("lost");
+    net::SendKeepAlive(link);
+    EXPECT_FALSE(link.Client().IsConnected(link.Handle()));
     // Methods on a handle that was never made report failure instead of crashing.
-    EXPECT_FALSE(net::Client().Send(net::PackClient::kNoClient, std::string("x")));
-    EXPECT_EQ(net::Client().Start(nullptr, "127.0.0.1", 1, false), 0);
+    EXPECT_FALSE(link.Client().Send(net::PackClient::kNoClient, std::string("x")));
+    EXPECT_EQ(link.Client().Start(nullptr, "127.0.0.1", 1, false), 0);
 }
 
 }  // namespace

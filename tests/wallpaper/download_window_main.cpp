@@ -9,8 +9,7 @@
 
 #include <string>
 
-#include "app/desktop.h"
-#include "app/event_bindings.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "core/window_registry.h"
 #include "ui/win32_engine.h"
@@ -49,8 +48,8 @@ int main(int argc, char** argv) {
     if (argc < 3) return 2;
     ui::EnableDpiAwareness();
     static ui::Win32Engine engine;
-    core::UseEngine(&engine);
-    app::InstallDesktopAndSettings();
+    // The program's wiring, never connected: the windows' buttons reach their handlers.
+    static app::Program program(engine, {"127.0.0.1", 1, {}});
     std::string storage = argv[2];
     CreateDirectoryA(storage.c_str(), nullptr);
     CreateDirectoryA((storage + "\\壁纸").c_str(), nullptr);
@@ -58,10 +57,10 @@ int main(int argc, char** argv) {
     PrivateDesktop desktop(wallpaper::Desktop(), storage);
     wallpaper::UseDesktopSystem(&desktop);
 
-    app::OpenWindow(core::WindowKind::Detail);
-    ui::WindowId download = app::OpenWindow(core::WindowKind::Download);
+    program.OpenWindow(core::WindowKind::Detail);
+    ui::WindowId download = program.OpenWindow(core::WindowKind::Download);
     engine.ShowWindow(download, true);
-    ui::WindowId node = app::OpenWindow(core::WindowKind::Node);
+    ui::WindowId node = program.OpenWindow(core::WindowKind::Node);
     ui::ControlId list = engine.FindControl(node, "超级列表框EX1");
     const char* rows[][4] = {{"香港服务器", "砚舟 提供服务器支持", "https://mirror-hk.example.org", "hk-01"},
                              {"东京服务器", "晨曦网络 赞助", "https://mirror-jp.example.org", "jp-02"}};

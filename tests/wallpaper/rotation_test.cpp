@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,15 +31,23 @@ class RotationOnTheWire : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(server_.listening());
-        net::SetUpPackClient();
-        net::SetConnectionTarget("127.0.0.1", server_.port());
-        ASSERT_TRUE(net::ConnectToNode());
+        link_ = std::make_unique<net::Link>("127.0.0.1", server_.port(), timer_, replies_);
+        link_->SetUp();
+        ASSERT_TRUE(link_->Connect());
         ASSERT_TRUE(server_.WaitForPackets(1));  // the hello
     }
     void TearDown() override {
-        net::Client().Stop(net::ClientHandle());
+        link_->Stop();
         EXPECT_TRUE(server_.WaitForEnded(1));
     }
+
+    struct : net::ConnectTimer {
+        void SetInterval(int) override {}
+    } timer_;
+    struct : net::ReplyReceiver {
+        void OnReply(const uint8_t*, size_t) override {}
+    } replies_;
+    std::unique_ptr<net::Link> link_;
 
     // Runs `count` passes; `afterPass(n)` runs in the wait after pass n (1-based). Returns
     // what each pass sent, [0] being pass 1.
@@ -46,18 +55,19 @@ class RotationOnTheWire : public ::testing::Test {
                                               const std::function<void(int)>& afterPass = {}) {
         int pass = 0;
         wallpaper::RunRotation(
+            *link_,
             [this] {
                 ++machineIdCalls_;
                 return std::string("机器码");
             },
             [&] {
                 ++pass;
-                net::SendToNode(kMarker);
+                link_->Send(kMarker);
                 if (afterPass) afterPass(pass);
                 return pass < count;
             },
             seed);
-        net::SendToNode(kEnd);
+        link_->Send(kEnd);
         std::vector<std::string> packets;
         for (size_t n = consumed_ + 1; server_.WaitForPackets(n); ++n) {
             packets = server_.Packets();

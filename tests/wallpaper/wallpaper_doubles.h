@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/event_bindings.h"
+#include "app/program.h"
 #include "core/window_registry.h"
 #include "ui/headless_engine.h"
 #include "wallpaper/desktop.h"
@@ -125,11 +125,11 @@ class MemorySettingsSystem : public wallpaper::SettingsSystem {
 // The headless engine in use for the test's lifetime, with the program's own window designs.
 class Windows {
   public:
-    Windows() { core::UseEngine(&engine); }
     ~Windows() {
+        program.Stop();
         for (ui::WindowId w : engine.LiveWindows()) engine.DestroyWindow(w);
     }
-    ui::WindowId Open(core::WindowKind kind) { return app::OpenWindow(kind); }
+    ui::WindowId Open(core::WindowKind kind) { return program.OpenWindow(kind); }
     ui::ControlId Control(core::WindowKind kind, const char* name) { return core::ControlOf(kind, name); }
     std::string Caption(core::WindowKind kind, const char* name) {
         return engine.GetText(Control(kind, name), ui::attr::kCaption);
@@ -140,6 +140,8 @@ class Windows {
     bool Visible(core::WindowKind kind) { return engine.IsWindowVisible(core::WindowOf(kind)); }
 
     ui::HeadlessEngine engine;
+    // The program's own wiring; it never connects (nothing listens on port 1).
+    app::Program program{engine, {"127.0.0.1", 1, {}}};
 };
 
 }  // namespace wptest
