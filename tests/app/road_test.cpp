@@ -5,7 +5,7 @@
 
 #include "app/shell.h"
 #include "net/browsing.h"
-#include "net/dispatch.h"
+#include "wallpaper/downloads.h"
 #include "net/node_id.h"
 #include "net/notices.h"
 #include "road_support.h"
@@ -122,7 +122,7 @@ TEST_F(WholeRoad, TabsRestoreTheirMemoAndThePageButtonsWrapAround) {
     EXPECT_EQ(TotalLabel(), "共9页");
     EXPECT_EQ(engine_.GetInt(Main("单选框EX2"), ui::attr::kValue), 1);
     // A memo without its total reads the total as empty.
-    Handle(ListReply("K汽车", "", 4, "", "3"));
+    Handle(Reply({"&获取", "K汽车", "", "4", "", "3", web_.Url("/p")}));
     engine_.Raise(EventKind::PageChanged, main_, Main("静态壁纸"), 3);
     EXPECT_EQ(PageBox(), "4");
     EXPECT_EQ(TotalLabel(), "共页");

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+// clang-format off
+#include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include "app_driver.h"
 #include "e2e_support.h"
@@ -110,7 +113,8 @@ HWND WaitForDialog(HANDLE process, const wchar_t* title, int timeoutMs) {
                 GetClassNameW(w, cls, 32);
                 GetWindowTextW(w, text, 64);
                 bool box = wcscmp(text, L"渺岚壁纸") == 0;
-                if (pid == f->pid && IsWindowVisible(w) && wcscmp(cls, L"#32770") == 0 && (f->title ? box : !box)) {
+                if (pid == f->pid && IsWindowVisible(w) && wcscmp(cls, L"#32770") == 0 &&
+                    (f->title ? box : !box)) {
                     f->found = w;
                     return FALSE;
                 }
@@ -143,8 +147,8 @@ std::wstring AnswerMessageBox(HANDLE process) {
 std::wstring RunValue(HKEY hive) {
     wchar_t data[1024] = {};
     DWORD size = sizeof data;
-    if (RegGetValueW(hive, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"渺岚壁纸", RRF_RT_REG_SZ, nullptr,
-                     data, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(hive, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"渺岚壁纸", RRF_RT_REG_SZ,
+                     nullptr, data, &size) != ERROR_SUCCESS)
         return L"";
     return data;
 }
@@ -255,7 +259,8 @@ TEST_F(ProgramWithNode, StartsToAFullListShowsADetailAndAppliesThePictureChosenW
     e2e::ClickScreen(main_, second.right - 25, second.bottom - 12);
     ASSERT_TRUE(e2e::WaitForNodeLog(L"&下载 answered", 1, kWait));
     // The desktop changes behind the main window, which stays whole.
-    for (int waited = 0; WriteTime(DesktopValue(L"Wallpaper")) <= written && waited <= kListWait; waited += 250)
+    for (int waited = 0; WriteTime(DesktopValue(L"Wallpaper")) <= written && waited <= kListWait;
+         waited += 250)
         Sleep(250);
     ExpectMainWhole(main_, before, L"main-after-use");
     HideMain();
@@ -304,7 +309,8 @@ TEST_F(ProgramWithNode, RotationAsksTheNodeForANewWallpaperOnceItsPeriodHasPasse
     HideMain();
     // The bitmap is written before the desktop is pointed at it: read its colour once the file
     // has stopped changing, not while it is being written.
-    for (ULONGLONG last = 0, now; (now = WriteTime(DesktopValue(L"Wallpaper"))) != last; last = now) Sleep(500);
+    for (ULONGLONG last = 0, now; (now = WriteTime(DesktopValue(L"Wallpaper"))) != last; last = now)
+        Sleep(500);
     COLORREF applied = e2e::BitmapCentre(DesktopValue(L"Wallpaper"));
     bool known = false;
     for (const auto& p : e2e::Catalogue()) known |= e2e::Near(p.colour, applied);
@@ -329,7 +335,7 @@ TEST_F(ProgramWithNode, EveryControlOfEveryWindowDoesWhatItSays) {
     EXPECT_TRUE(Answered(L"&获取", ++lists));
     e2e::ClickDesign(main_, 1280, 703, 28);  // the dynamic view is announced only
     EXPECT_NE(AnswerMessageBox(program_).find(L"动态壁纸正在开发中"), std::wstring::npos);
-    e2e::ClickDesign(main_, 1280, 528, 28);  // back to 4K: loaded, nothing asked
+    e2e::ClickDesign(main_, 1280, 528, 28);               // back to 4K: loaded, nothing asked
     e2e::ClickDesign(main_, 1280, 2 + 16 + 88 + 44, 90);  // the 4K strip's second tab, 4K风景
     EXPECT_TRUE(Answered(L"&获取", ++lists));
     for (int x : {508, 572, 668}) {  // 首页, 上一页, 下一页

@@ -99,8 +99,7 @@ TEST_F(UserSettings, FolderChangeWritesThePathWithoutTrailingBackslashAndMakesTh
 }
 
 TEST_F(UserSettings, NodeWindowSwitchesToTheKeptRowAndRefusesWithNoRow) {
-    windows.Open(WindowKind::Node);
-    wallpaper::NodeWindowCreated();
+    windows.Open(WindowKind::Node);  // its creation gives the list its columns
     ui::ControlId list = windows.Control(WindowKind::Node, nw::kNodeList);
     auto control = windows.engine.Control(list);
     ASSERT_TRUE(control.has_value());
