@@ -182,7 +182,8 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
         }
     }
     if (list) {
-        if (ui::ControlId skin = core::ControlOf(core::WindowKind::Main, "窗口EX1")) ui.Redraw(skin);
+        if (ui::ControlId skin = core::ControlOf(core::WindowKind::Main, core::controls::main_window::kSkin))
+            ui.Redraw(skin);
         ui.Redraw(list);
         if (locked) ui.UnlockUpdate(list);
     }
