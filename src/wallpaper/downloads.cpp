@@ -9,32 +9,12 @@
 #include "sys/text.h"
 #include "wallpaper/desktop.h"
 #include "wallpaper/user_settings.h"
+#include "web/download_observer.h"
 
 namespace wallpaper {
 namespace {
 
 namespace dw = core::controls::download_window;
-
-struct Slot {
-    Slot(const char* f, bool v) : file(f), visible(v) {}
-    const char* file;
-    bool visible;
-    web::DownloadSlot engine;
-    std::mutex starting;  // one start at a time: the busy test and the file removal belong together
-    std::atomic<bool> applyWhenDone{false};
-    // Written by event 3 on a connection thread, read by the tick on the UI thread.
-    std::atomic<double> total{0};
-};
-
-Slot& Visible() {
-    static Slot slot{"\\壁纸\\壁纸.jpg", true};
-    return slot;
-}
-
-Slot& Silent() {
-    static Slot slot{"\\壁纸\\壁纸1.jpg", false};
-    return slot;
-}
 
 void SetDownloadText(const char* control, const std::string& text) {
     if (ui::ControlId id = core::ControlOf(core::WindowKind::Download, control))
@@ -55,21 +35,40 @@ void FinishVisible() {
         if (ui::WindowId window = core::WindowOf(kind)) core::Ui().ShowWindow(window, false);
 }
 
-int OnEvent(Slot& slot, int code, int64_t value, web::DownloadTransfer* transfer) {
-    if (code == 3) {
-        slot.total.store(static_cast<double>(value));
-        if (slot.visible) SetDownloadText(dw::kProgressText1, Kilobytes(static_cast<double>(value)) + "KB");
-    } else if (code == 4) {
-        // The file the engine really wrote: it renames when an old one could not be removed.
-        std::string file = web::TargetFile(transfer);
-        if (slot.applyWhenDone.load()) {
-            // A transfer that ended short holds a partial picture: the desktop keeps its own.
-            if (web::TransferComplete(transfer)) ApplyDesktopWallpaper(file, kStretchedStyle);
-            Desktop().RemoveFile(file);
-        }
-        if (slot.visible) FinishVisible();
+struct Slot : web::DownloadObserver {
+    Slot(const char* f, bool v) : file(f), visible(v) {}
+    const char* file;
+    bool visible;
+    std::mutex starting;  // one start at a time: the busy test and the file removal belong together
+    std::atomic<bool> applyWhenDone{false};
+    // Written on a connection thread, read by the tick on the UI thread.
+    std::atomic<double> total{0};
+    // Last, so it is destroyed first: its destructor waits for the transfer, whose end still
+    // reaches the members above.
+    web::DownloadSlot engine;
+
+    void TotalKnown(int64_t bytes) override {
+        total.store(static_cast<double>(bytes));
+        if (visible) SetDownloadText(dw::kProgressText1, Kilobytes(static_cast<double>(bytes)) + "KB");
     }
-    return 0;
+    void Finished(const web::DownloadResult& result) override {
+        if (applyWhenDone.load()) {
+            // A transfer that ended short holds a partial picture: the desktop keeps its own.
+            if (result.complete) ApplyDesktopWallpaper(result.file, kStretchedStyle);
+            Desktop().RemoveFile(result.file);
+        }
+        if (visible) FinishVisible();
+    }
+};
+
+Slot& Visible() {
+    static Slot slot{"\\壁纸\\壁纸.jpg", true};
+    return slot;
+}
+
+Slot& Silent() {
+    static Slot slot{"\\壁纸\\壁纸1.jpg", false};
+    return slot;
 }
 
 bool Start(Slot& slot, const std::string& url) {
@@ -85,12 +84,15 @@ bool Start(Slot& slot, const std::string& url) {
     slot.total.store(0);
 
     web::DownloadSettings settings = web::ProgramDownloadSettings(url, target);
-    settings.event = [&slot](int code, int, int64_t value, int64_t, web::DownloadTransfer* transfer) {
-        return OnEvent(slot, code, value, transfer);
-    };
+    settings.event = web::EventsFor(slot);
+    // The window is shown here and nowhere else, before the engine can deliver the end that
+    // hides it: a reply the slot refuses while busy (even in the moment between the end of the
+    // previous transfer and the slot's release) never touches it.
     if (slot.visible) {
         SetDownloadInt(dw::kProgressBar, ui::attr::kValue, 0);
         SetDownloadInt(dw::kProgressTimer, ui::attr::kInterval, 1000);
+        if (ui::WindowId window = core::WindowOf(core::WindowKind::Download))
+            core::Ui().ShowWindow(window, true);
     }
     if (web::StartDownload(slot.engine, settings)) return true;
     // A URL the engine refuses: no transfer will ever end it, so the window goes now.

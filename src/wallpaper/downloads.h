@@ -14,7 +14,10 @@
 namespace wallpaper {
 
 // From the download reply (the receive thread) or anywhere else. True when the engine
-// started; false while the slot is busy or when the URL is refused.
+// started; false while the slot is busy or when the URL is refused (a control byte, a space,
+// a scheme the engine does not speak): then nothing is sent and the desktop keeps its picture.
+// The visible slot shows the progress window itself, only for a start it accepts; a refused
+// start leaves the window as it was while busy, and hidden otherwise.
 bool StartWallpaperDownload(const std::string& url);  // mode "0": the progress window
 bool StartSilentDownload(const std::string& url);     // mode "1": no window
 

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "sys/text.h"
+#include "web/download_observer.h"
 #include "web/download_transfer.h"
+#include "web/url_text.h"
 
 namespace web {
 
@@ -93,7 +95,10 @@ DownloadSettings ProgramDownloadSettings(const std::string& url, const std::stri
 
 bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings) {
     DownloadUrl url;
-    if (!ParseDownloadUrl(settings.url, &url)) return false;
+    // The URL comes from the node: one that could carry a header of its own, or that names a
+    // scheme no connection here speaks (the streaming ones), starts nothing.
+    if (!IsSendableUrlText(settings.url) || !ParseDownloadUrl(settings.url, &url)) return false;
+    if (url.scheme != DownloadScheme::kHttp && url.scheme != DownloadScheme::kFtp) return false;
     std::lock_guard lock(slot.mutex_);
     if (slot.transfer_) return false;
     try {
@@ -232,6 +237,27 @@ void DownloadTransfer::PostConnectionEnded(std::shared_ptr<DownloadConnection> c
     jobReady_.notify_one();
 }
 
+bool DownloadTransfer::ReplaceIfRangeLeft(int retries) {
+    // Bounded twice: by the retries of the connection that left, and for the whole transfer.
+    if (!Running() || retries >= kRetryCount || replacements_ >= kRetryCount) return false;
+    {
+        std::lock_guard lock(segmentMutex_);
+        bool left = false;
+        for (const DownloadSegment& s : segments_) left = left || (!s.assigned && !s.complete());
+        if (!left) return false;
+    }
+    // Only a connection that finishes its own segment looks for a free one; when the holder of
+    // a range gives up after the others have ended, nobody else would ever fetch it.
+    ++replacements_;
+    std::lock_guard lock(jobMutex_);
+    Job job{Job::kStart, nullptr};
+    job.replacement = true;
+    job.retries = retries;
+    jobs_.push_back(std::move(job));
+    jobReady_.notify_one();
+    return true;
+}
+
 void DownloadTransfer::Run(std::shared_ptr<DownloadTransfer> self) {
     self_ = self;
     // Whatever goes wrong in the job loop, the connections are joined and the slot released.
@@ -254,6 +280,8 @@ void DownloadTransfer::JobLoop() {
         if (job.kind == Job::kStart) {
             auto c = std::make_shared<DownloadConnection>();
             c->first = !firstStarted;
+            c->replacement = job.replacement;
+            c->retries = job.retries;
             firstStarted = true;
             {
                 std::lock_guard lock(activeMutex_);
@@ -273,12 +301,13 @@ void DownloadTransfer::JobLoop() {
                     std::lock_guard lock(jobMutex_);
                     std::erase(connections_, c);
                 }
+                bool replaced = ReplaceIfRangeLeft(job.retries + 1);
                 int left;
                 {
                     std::lock_guard lock(activeMutex_);
                     left = --active_;
                 }
-                if (left == 0) break;
+                if (left == 0 && !replaced) break;
             }
             continue;
         }
@@ -292,12 +321,13 @@ void DownloadTransfer::JobLoop() {
             if (c.segment >= 0) position = segments_[c.segment].start + segments_[c.segment].done;
         }
         Emit(9, c.id, position, 0);
+        bool replaced = ReplaceIfRangeLeft(c.retries);
         int left;
         {
             std::lock_guard lock(activeMutex_);
             left = --active_;
         }
-        if (left == 0) break;
+        if (left == 0 && !replaced) break;
     }
 }
 
@@ -321,8 +351,8 @@ void DownloadTransfer::Finish() {
 
     eventsClosed_.store(true);
     while (callbacksInFlight_.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    int64_t total = total_.load();
-    int64_t value = stop_.load() ? BytesReceived(this) : (total < 0 ? 0 : total);
+    // The full size only for a file that holds every byte; anything short reports what came.
+    int64_t value = TransferComplete(this) ? total_.load() : BytesReceived(this);
     Emit(4, 0, value, 0);
     for (auto& c : all) c->CloseAll();
     all.clear();
@@ -433,13 +463,11 @@ Attempt DownloadTransfer::ReceiveBody(DownloadConnection& c, sockcompat::Socket&
         }
         return ok;
     };
+    // A file that cannot be written can never be complete: the transfer ends.
     for (;;) {
         int64_t offset, missing;
-        if (!SegmentPosition(c, &offset, &missing)) {
-            flush();
-            return Attempt::kGiveUp;
-        }
-        if (missing <= 0) return flush() ? Attempt::kComplete : Attempt::kGiveUp;
+        if (!SegmentPosition(c, &offset, &missing)) return flush() ? Attempt::kGiveUp : Attempt::kEndTransfer;
+        if (missing <= 0) return flush() ? Attempt::kComplete : Attempt::kEndTransfer;
         if (!Running()) {
             flush();
             return Attempt::kGiveUp;
@@ -468,7 +496,7 @@ Attempt DownloadTransfer::ReceiveBody(DownloadConnection& c, sockcompat::Socket&
                 (stagedAt + static_cast<int64_t>(staged) != offset ||
                  staged + static_cast<size_t>(want) > kStageSize) &&
                 !flush())
-                return Attempt::kGiveUp;
+                return Attempt::kEndTransfer;
             if (staged == 0) stagedAt = offset;
             target = stage.get() + staged;
         }
@@ -485,7 +513,7 @@ Attempt DownloadTransfer::ReceiveBody(DownloadConnection& c, sockcompat::Socket&
             n = from.Receive(target, static_cast<size_t>(want));
             if (n <= 0) {
                 Log(c.id, 3, n == 0 ? "连接被服务器关闭" : "接收数据超时或出错");
-                return flush() ? Attempt::kRetry : Attempt::kGiveUp;
+                return flush() ? Attempt::kRetry : Attempt::kEndTransfer;
             }
         }
         if (skip > 0) {
@@ -561,6 +589,8 @@ Attempt DownloadTransfer::ConnectionAttempts(DownloadConnection& c) {
             }
             if (c.segment >= 0) break;  // the size is known: go on with ranged requests
         }
+    } else if (c.replacement && !RetryPause(c)) {
+        a = Attempt::kGiveUp;
     } else if (TakeSegment(c, true)) {
         a = Attempt::kRetry;
     }
@@ -577,6 +607,21 @@ Attempt DownloadTransfer::ConnectionAttempts(DownloadConnection& c) {
         a = Attempt::kRetry;
     }
     return a;
+}
+
+}  // namespace web
+
+namespace web {
+
+DownloadEventCallback EventsFor(DownloadObserver& observer) {
+    return [&observer](int code, int, int64_t value, int64_t, DownloadTransfer* t) {
+        if (code == 3) {
+            observer.TotalKnown(value);
+        } else if (code == 4) {
+            observer.Finished({TargetFile(t), BytesReceived(t), TransferComplete(t)});
+        }
+        return 0;
+    };
 }
 
 }  // namespace web

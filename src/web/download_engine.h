@@ -3,15 +3,20 @@
 //
 // A transfer is described by a settings record, started into a slot, and reports through two
 // callbacks. Event codes (value, second value):
-//   3 total size known (total, 0)           4 transfer ended, always last (total, or bytes
-//   5 a connection thread started (0, 0)      received when stopped; 0)
+//   3 total size known (total, 0)           4 transfer ended, always last (total when every
+//   5 a connection thread started (0, 0)      byte arrived, else the bytes received; 0)
 //   6 progress of a connection's first segment (segment start + done, segment end)
 //   7 progress of a segment taken over later (segment start + done, segment end)
 //   9 a connection finished (segment start + done, 0)
 //  18 the target file exists (existing size, total); answer 1 gives up, 2 means the callback
 //     chose another name with SetTargetFile, anything else lets the engine rename automatically.
 // Event 4 runs on the transfer's own thread, every other event on a connection thread. No
-// engine lock is held during a callback.
+// engine lock is held during a callback. The program's own callers hear a transfer through
+// DownloadObserver (download_observer.h) instead of these codes.
+//
+// While the transfer runs, no range of the file is left without a connection: a range whose
+// holder ends short is fetched by a new connection after the retry pause, as long as retries
+// remain. A range the server refuses for good ends the transfer short instead.
 #pragma once
 
 #include <condition_variable>
@@ -95,13 +100,14 @@ class DownloadSlot {
     std::shared_ptr<DownloadTransfer> transfer_;
 };
 
-// Refuses (false) while the slot is busy or when the URL cannot be parsed (https:// among
-// them); nothing is created then. Otherwise starts the transfer's thread and returns at once.
 // The record the program's download slots start with: kDownloadFlag, `connections` connections,
 // and the timeouts and read size the program always uses. The caller adds the event callback.
 DownloadSettings ProgramDownloadSettings(const std::string& url, const std::string& localFile,
                                          int connections = 5);
 
+// Refuses (false) while the slot is busy, when the URL cannot be parsed (https:// among
+// them), names a scheme other than http:// or ftp://, or holds a control byte, DEL or a space;
+// nothing is created or sent then. Otherwise starts the transfer's thread and returns at once.
 [[nodiscard]] bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings);
 
 // For use inside callbacks, with the transfer they were given.

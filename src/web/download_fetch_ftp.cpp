@@ -44,9 +44,12 @@ class FtpControl {
 
 }  // namespace
 
-// Connects, logs in and sets the transfer type; the first connection also learns whether the
-// site can resume.
-static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp, Attempt onRefused) {
+// Connects, logs in and sets the transfer type. `probe` (the first connection, before the size
+// is known and before any other connection reads the result) also learns whether the site can
+// resume: in image mode, since some servers refuse every restart in ASCII mode, and only once,
+// so a later login of the same connection never flips what the others already rely on.
+static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp, bool probe,
+                     Attempt onRefused) {
     const DownloadUrl& url = t.url_;
     if (!t.ConnectHost(c, c.control, url.host, url.port, false)) return Attempt::kRetry;
     t.Log(c.id, 0, "连接成功, 等待欢迎消息");
@@ -75,20 +78,16 @@ static Attempt Login(DownloadTransfer& t, DownloadConnection& c, FtpControl& ftp
         return onRefused;
     }
     t.Log(c.id, 0, "登录成功");
-    auto testRestart = [&]() -> bool {
-        code = ftp.Command("REST 100");
-        if (code == 0) return false;
-        t.ftpResumable_.store(code == 350);
-        return ftp.Command("REST 0") != 0;
-    };
-    if (c.first && !testRestart()) return Attempt::kRetry;
     code = ftp.Command("TYPE I");
     if (code == 0) return Attempt::kRetry;
-    bool image = code == 200;
-    if (!image && ftp.Command("TYPE A") == 0) return Attempt::kRetry;
-    // Some servers refuse restarts until image mode is set: ask once more in that mode.
-    if (c.first && !t.ftpResumable_.load() && image && !testRestart()) return Attempt::kRetry;
-    if (c.first) t.Log(c.id, 0, t.ftpResumable_.load() ? "站点支持断点续传" : "站点不支持断点续传");
+    if (code != 200 && ftp.Command("TYPE A") == 0) return Attempt::kRetry;
+    if (probe) {
+        code = ftp.Command("REST 100");
+        if (code == 0) return Attempt::kRetry;
+        t.ftpResumable_.store(code == 350);
+        if (ftp.Command("REST 0") == 0) return Attempt::kRetry;
+        t.Log(c.id, 0, t.ftpResumable_.load() ? "站点支持断点续传" : "站点不支持断点续传");
+    }
     return Attempt::kComplete;
 }
 
@@ -138,7 +137,9 @@ static Attempt Retrieve(DownloadTransfer& t, DownloadConnection& c, FtpControl& 
     if (code == 0) return Attempt::kRetry;
     if (code != 125 && code != 150) {
         t.Log(c.id, 3, "数据传送失败");
-        return onRefused;
+        // Only a permanent refusal is one. Anything else, a 4xx or a "226" for a data
+        // connection the server saw close before any transfer began, is tried again.
+        return code >= 500 ? onRefused : Attempt::kRetry;
     }
     if (!passive) {
         sockcompat::Socket data = sockcompat::Accept(listener.get(), t.settings_.connectTimeoutMs);
@@ -155,7 +156,7 @@ static Attempt Retrieve(DownloadTransfer& t, DownloadConnection& c, FtpControl& 
 
 Attempt DownloadTransfer::FirstAttemptFtp(DownloadConnection& c) {
     FtpControl ftp(*this, c);
-    Attempt a = Login(*this, c, ftp, Attempt::kEndTransfer);
+    Attempt a = Login(*this, c, ftp, true, Attempt::kEndTransfer);
     if (a != Attempt::kComplete) return a;
     FtpReplyReader::Reply reply;
     int code = ftp.Command("SIZE " + url_.path, &reply);
@@ -178,11 +179,14 @@ Attempt DownloadTransfer::SegmentAttemptFtp(DownloadConnection& c) {
     if (!SegmentPosition(c, &offset, &missing)) return Attempt::kGiveUp;
     if (missing <= 0) return Attempt::kComplete;
     FtpControl ftp(*this, c);
-    Attempt a = Login(*this, c, ftp, Attempt::kGiveUp);
+    // The first login proved the account: a later one refused is a server's connection limit,
+    // which lifts when another connection logs out. A range the server refuses for good ends
+    // the transfer short instead of leaving it to nobody.
+    Attempt a = Login(*this, c, ftp, false, Attempt::kRetry);
     if (a != Attempt::kComplete) return a;
     FtpReplyReader::Reply reply;
     int64_t skip = 0;
-    a = Retrieve(*this, c, ftp, offset, &reply, &skip, Attempt::kGiveUp);
+    a = Retrieve(*this, c, ftp, offset, &reply, &skip, Attempt::kEndTransfer);
     if (a != Attempt::kComplete) return a;
     return ReceiveBody(c, c.data, nullptr, 0, skip);
 }

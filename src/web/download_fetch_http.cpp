@@ -2,6 +2,7 @@
 #include "sys/text.h"
 #include "web/download_http.h"
 #include "web/download_transfer.h"
+#include "web/url_text.h"
 
 namespace web {
 
@@ -124,7 +125,7 @@ static bool FollowRedirect(DownloadTransfer& t, DownloadConnection& c, const Res
     std::string next = ResolveLocation(*url, head.location);
     t.Log(c.id, 0, FormatText("重定向到 [%s]", next.c_str()));
     DownloadUrl nextParsed;
-    if (++*redirects > kRedirectLimit || !ParseDownloadUrl(next, &nextParsed) ||
+    if (++*redirects > kRedirectLimit || !IsSendableUrlText(next) || !ParseDownloadUrl(next, &nextParsed) ||
         nextParsed.scheme != DownloadScheme::kHttp) {
         t.Log(c.id, 3, "获得重定向信息错误");
         return false;
@@ -183,7 +184,9 @@ Attempt DownloadTransfer::SegmentAttemptHttp(DownloadConnection& c) {
         if (missing <= 0) return Attempt::kComplete;
         ResponseHead head;
         std::string body;
-        Attempt a = Exchange(*this, c, url, parsed, offset, &head, &body, Attempt::kGiveUp);
+        // A range the server refuses for good can never be filled: the transfer ends short
+        // rather than leaving the range to nobody. A busy server is only asked again later.
+        Attempt a = Exchange(*this, c, url, parsed, offset, &head, &body, Attempt::kEndTransfer);
         if (a != Attempt::kComplete) return a;
         int64_t skip = -1;
         if (head.status == 206) {
@@ -195,12 +198,13 @@ Attempt DownloadTransfer::SegmentAttemptHttp(DownloadConnection& c) {
             // A server that ignores ranges sends the whole file again: skip to our offset.
             if (head.contentLength == total) skip = offset;
         } else if (head.status == 301 || head.status == 302) {
-            if (!FollowRedirect(*this, c, head, &redirects, &url, &parsed)) return Attempt::kGiveUp;
+            if (!FollowRedirect(*this, c, head, &redirects, &url, &parsed)) return Attempt::kEndTransfer;
             continue;
         }
         if (skip < 0) {
             Log(c.id, 3, FormatText("暂时不支持的返回, 返回号[%d]", head.status));
-            return Attempt::kGiveUp;
+            bool busy = head.status >= 500 || head.status == 408 || head.status == 429;
+            return busy ? Attempt::kRetry : Attempt::kEndTransfer;
         }
         return ReceiveBody(c, c.control, body.data(), body.size(), skip);
     }

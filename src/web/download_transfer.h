@@ -26,6 +26,9 @@ struct DownloadConnection {
     int id = 0;
     bool first = false;
     bool tookOver = false;  // reports with event 7 from its second segment on
+    // Started for a range another connection left: it waits the retry pause first, and its
+    // retries go on from that connection's count.
+    bool replacement = false;
     int segment = -1;
     int retries = 0;
     std::thread thread;
@@ -92,6 +95,10 @@ class DownloadTransfer {
 
     void PostStartConnections(int count);
     void PostConnectionEnded(std::shared_ptr<DownloadConnection> c);
+    // After a connection ended (or never started) with `retries` used: while the transfer
+    // runs and retries remain, a range nobody holds gets a connection of its own. True when
+    // one was posted.
+    bool ReplaceIfRangeLeft(int retries);
 
     DownloadSlot* slot_;
     DownloadSettings settings_;
@@ -127,6 +134,8 @@ class DownloadTransfer {
     struct Job {
         enum Kind { kStart, kEnded } kind;
         std::shared_ptr<DownloadConnection> connection;
+        bool replacement = false;  // kStart only
+        int retries = 0;           // kStart only: retries already used for the range
     };
     std::mutex jobMutex_;
     std::condition_variable jobReady_;
@@ -135,6 +144,7 @@ class DownloadTransfer {
 
     std::vector<std::shared_ptr<DownloadConnection>> connections_;  // under jobMutex_
     int nextConnectionId_ = 1;
+    int replacements_ = 0;  // transfer thread only
     std::weak_ptr<DownloadTransfer> self_;
 };
 

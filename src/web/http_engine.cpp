@@ -6,6 +6,7 @@
 #include "sys/text.h"
 #include "web/cookies.h"
 #include "web/headers.h"
+#include "web/url_text.h"
 #include "web/urls.h"
 
 namespace web {
@@ -53,13 +54,15 @@ class HandleOwner {
 
 bool ContainsI(std::string_view text, std::string_view what) { return sys::Find(text, what, 1, true) > 0; }
 
-// URLs come from the node; a CR or LF in one would end the request line or the Referer line
-// early and let the rest become headers of the peer's choosing.
-bool HasControlBytes(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        unsigned char b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
+// A URL that names a scheme names http or https: this engine speaks nothing else, and a
+// "file://" or "ftp://" handed to the HTTP calls would reach a host nobody meant. A URL
+// without "://" before its first "/" is read as http.
+bool HasForeignScheme(std::string_view url) {
+    size_t mark = url.find("://");
+    if (mark == std::string_view::npos || url.substr(0, mark).find('/') != std::string_view::npos)
+        return false;
+    std::string scheme = sys::ToLowerAscii(url.substr(0, mark));
+    return scheme != "http" && scheme != "https";
 }
 
 std::string PickAgent(const std::string& headers) {
@@ -111,7 +114,8 @@ std::string WebRequest(InternetApi& api, const std::string& url, int method, con
                        std::string* returnedHeaders, bool noRedirect, std::string* postBytes,
                        const std::string& proxy, bool mergeCookies, bool completeHeaders,
                        bool normalizeHeaderNames) {
-    if (HasControlBytes(url)) return {};
+    // URLs come from the node.
+    if (!IsSendableUrlText(url) || HasForeignScheme(url)) return {};
     int port = UrlPort(url);
     // The connect call takes 16 bits; a larger number would silently reach another port.
     if (port < 0 || port > 0xFFFF) return {};

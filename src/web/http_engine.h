@@ -18,8 +18,9 @@ constexpr int kMethodCount = 8;
 inline constexpr const char* kDefaultAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
 // Returns the response body whatever its status; empty when a handle failed to open, in which
-// case no out-argument is touched. A URL holding control bytes, or a port outside 0..65535,
-// is refused the same way before anything is opened.
+// case no out-argument is touched. A URL holding a control byte, DEL or a space, naming a
+// scheme other than http or https, or a port outside 0..65535, is refused the same way before
+// anything is opened.
 std::string WebRequest(InternetApi& api, const std::string& url, int method = 0,
                        const std::string& postText = {}, std::string* cookies = nullptr,
                        std::string* returnedCookies = nullptr, const std::string& extraHeaders = {},

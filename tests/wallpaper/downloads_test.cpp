@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -138,12 +139,44 @@ TEST_F(Downloads, SilentSlotClearsAStaleFileAppliesTheNewPictureAndTouchesNoWind
 }
 
 TEST_F(Downloads, AUrlTheEngineRefusesStartsNothingAndTakesTheWindowAway) {
-    EXPECT_FALSE(wallpaper::StartWallpaperDownload("https://127.0.0.1/w.jpg"));
-    EXPECT_FALSE(wallpaper::VisibleSlot().Busy());
+    // Node text is not trusted: a line break would put a header of the node's choosing on the
+    // wire to the URL's host. Nothing may reach that host, not even a connection.
+    server.AddFile("/w.jpg", "PIC-new");
+    for (std::string url : {server.Url("/w.jpg\r\nX-Name: 1"), server.Url("/w.jpg X"),
+                            server.Url("/w.jpg\x7F"), std::string("https://127.0.0.1/w.jpg"),
+                            "rtsp://127.0.0.1:" + std::to_string(server.port()) + "/w.jpg"}) {
+        EXPECT_FALSE(wallpaper::StartWallpaperDownload(url)) << url;
+        EXPECT_FALSE(wallpaper::VisibleSlot().Busy());
+        EXPECT_FALSE(windows.Visible(WindowKind::Download));
+        EXPECT_EQ(Timer(), 0);
+    }
+    EXPECT_FALSE(wallpaper::StartSilentDownload("ftp:/nothing"));
+    EXPECT_FALSE(wallpaper::StartSilentDownload(server.Url("/w.jpg\r\nX-Name: 1")));
+    EXPECT_EQ(server.Connections(), 0u);
+    EXPECT_TRUE(desktop.DesktopCalls().empty());
+}
+
+// The window belongs to the start the slot accepts. A reply that lands after the end of the
+// previous transfer but before its slot is free again is refused, and must neither show the
+// window nor keep it open with its timer stopped.
+TEST_F(Downloads, TheWindowShowsOnlyForAnAcceptedStart) {
+    windows.engine.ShowWindow(core::WindowOf(WindowKind::Download), false);
+    server.AddFile("/a.jpg", "PIC-a");
+    std::atomic<bool> shownAtTheEnd{false};
+    std::atomic<int> startedInsideTheEnd{-1};
+    desktop.onDesktopCall = [&] {
+        shownAtTheEnd = windows.Visible(WindowKind::Download);
+        startedInsideTheEnd = wallpaper::StartWallpaperDownload(server.Url("/a.jpg")) ? 1 : 0;
+    };
+    ASSERT_TRUE(wallpaper::StartWallpaperDownload(server.Url("/a.jpg")));
+    ASSERT_TRUE(dltest::FinishWithin(wallpaper::VisibleSlot(), 30000));
+    desktop.onDesktopCall = nullptr;
+    EXPECT_TRUE(shownAtTheEnd);
+    EXPECT_EQ(startedInsideTheEnd, 0);
     EXPECT_FALSE(windows.Visible(WindowKind::Download));
     EXPECT_EQ(Timer(), 0);
-    EXPECT_FALSE(wallpaper::StartSilentDownload("ftp:/nothing"));
-    EXPECT_TRUE(desktop.DesktopCalls().empty());
+    EXPECT_EQ(desktop.DesktopCalls().size(), 1u);
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 }  // namespace

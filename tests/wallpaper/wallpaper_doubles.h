@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -42,8 +43,11 @@ class FileDesktop : public wallpaper::DesktopSystem {
         return "BMP" + picture.substr(3);
     }
     bool SetDesktopWallpaper(const std::string& path) override {
-        std::lock_guard lock(mutex_);
-        desktop_.push_back(path);
+        {
+            std::lock_guard lock(mutex_);
+            desktop_.push_back(path);
+        }
+        if (onDesktopCall) onDesktopCall();
         return true;
     }
     bool ReadWholeFile(const std::string& path, std::string* bytes) override {
@@ -80,6 +84,8 @@ class FileDesktop : public wallpaper::DesktopSystem {
     std::string PerUserBitmap() { return perUser_ + wallpaper::kBitmapName; }
 
     bool refuseWindowsFolder = false;
+    // Runs after each desktop call, on the caller's thread (the transfer's, inside its end).
+    std::function<void()> onDesktopCall;
 
   private:
     std::string windows_, perUser_;

@@ -89,6 +89,7 @@ TEST(DownloadEngine, HundredThousandBytesComeAsFiveSegments) {
     EXPECT_EQ(r.Of(5).size(), 5u);
     EXPECT_EQ(r.Of(9).size(), 5u);
     EXPECT_EQ(r.Of(4)[0].value, 100000);
+    EXPECT_TRUE(r.complete());
     // Every progress event stays inside one of the five segments.
     for (const Event& e : r.Events()) {
         if (e.code != 6 && e.code != 7) continue;
@@ -111,6 +112,7 @@ TEST(DownloadEngine, RedirectIsFollowedAndLaterSegmentsAskTheNewAddress) {
     ASSERT_TRUE(web::StartDownload(slot, SlotSettings(server.Url("/rel"), dir.File("x"), r)));
     ASSERT_TRUE(FinishWithin(slot, 20000));
     EXPECT_EQ(FileHash(dir.File("x")), Fnv1a(body));
+    EXPECT_TRUE(r.complete());
     auto requests = server.Requests();
     ASSERT_GE(requests.size(), 3u);
     EXPECT_EQ(requests[0].substr(0, 14), "GET /rel HTTP/");
@@ -202,6 +204,7 @@ TEST(DownloadEngine, ShortClaimedLengthGivesThatManyBytes) {
     ASSERT_TRUE(FinishWithin(slot, 20000));
     EXPECT_EQ(FileHash(dir.File("f")), Fnv1a(body.substr(0, 4000)));
     EXPECT_EQ(r.Of(3)[0].value, 4000);
+    EXPECT_TRUE(r.complete());
 }
 
 TEST(DownloadEngine, LongClaimedLengthEndsIncompleteWithoutOverrunning) {
@@ -219,6 +222,7 @@ TEST(DownloadEngine, LongClaimedLengthEndsIncompleteWithoutOverrunning) {
     ASSERT_TRUE(FinishWithin(slot, 30000));
     ExpectWellFormed(r);
     EXPECT_FALSE(r.complete());
+    EXPECT_EQ(r.Of(4)[0].value, 10000);  // what came, never the size it was promised
     std::string got = ReadAll(dir.File("f"));
     ASSERT_EQ(got.size(), 15000u);
     EXPECT_EQ(Fnv1a(got.substr(0, 10000)), Fnv1a(body));
@@ -251,7 +255,8 @@ TEST(DownloadEngine, UnparsableUrlsAreRefusedAndCreateNothing) {
     Recorder r;
     web::DownloadSlot slot;
     for (const char* url : {"https://127.0.0.1/x.jpg", "HTTPS://127.0.0.1/x.jpg", "http://127.0.0.1",
-                            "gopher://h/x", "http:///x", "http://h:99999/x"}) {
+                            "gopher://h/x", "http:///x", "http://h:99999/x", "http://h/x\r\nX-Name: 1",
+                            "http://h/a b", "http://h/\x7F", "ftp://h/x\n", "mms://h/x", "rtsp://h/x"}) {
         EXPECT_FALSE(web::StartDownload(slot, SlotSettings(url, dir.File("x.jpg"), r))) << url;
         EXPECT_FALSE(slot.Busy());
     }
@@ -343,6 +348,7 @@ TEST(DownloadEngine, SameNameRule) {
         ASSERT_TRUE(web::StartDownload(slot, SlotSettings(server.Url("/p.jpg"), existing, r)));
         ASSERT_TRUE(FinishWithin(slot, 20000));
         EXPECT_EQ(FileHash(chosen), Fnv1a(body));
+        EXPECT_TRUE(r.complete());
         EXPECT_EQ(r.target(), chosen);
     }
     {  // no answer: automatic names, one after another
@@ -354,6 +360,7 @@ TEST(DownloadEngine, SameNameRule) {
             std::string expected = dir.File("壁纸(" + std::to_string(n) + ").jpg");
             EXPECT_EQ(r.target(), expected);
             EXPECT_EQ(FileHash(expected), Fnv1a(body));
+            EXPECT_TRUE(r.complete());
         }
         EXPECT_EQ(ReadAll(existing), "old!");
     }
@@ -371,6 +378,7 @@ TEST(DownloadEngine, ProxyFormSendsTheFullUrl) {
     ASSERT_TRUE(web::StartDownload(slot, s));
     ASSERT_TRUE(FinishWithin(slot, 20000));
     EXPECT_EQ(FileHash(dir.File("p")), Fnv1a(body));
+    EXPECT_TRUE(r.complete());
     auto requests = proxy.Requests();
     ASSERT_GE(requests.size(), 2u);
     EXPECT_EQ(requests[0],
@@ -402,6 +410,7 @@ TEST(DownloadEngine, ReadBudgetStillGivesTheWholeFile) {
     ASSERT_TRUE(FinishWithin(slot, 30000));
     EXPECT_EQ(FileHash(dir.File("b")), Fnv1a(body));
     EXPECT_EQ(r.Of(4)[0].value, 300000);
+    EXPECT_TRUE(r.complete());
 }
 
 TEST(DownloadEngine, RefusedConnectionWaitsToRetryAndStopEndsTheWait) {
@@ -437,4 +446,42 @@ TEST(DownloadEngine, RefusedConnectionWaitsToRetryAndStopEndsTheWait) {
     ExpectWellFormed(r);
     EXPECT_EQ(r.Of(4)[0].value, 0);
     EXPECT_FALSE(web::PathExists(dir.File("x")));
+}
+
+// The HTTP path shares the segment table, the body reader and the end report with FTP. Many
+// transfers side by side, with uneven connections so that segments are split and taken over
+// while others still run, must each end with every byte and say so.
+TEST(DownloadEngine, ManyTransfersSideBySideNeverEndWithAHole) {
+    TestHttpServer server;
+    Behaviour b;
+    b.trickleChunk = 3000;  // small writes: connections of one transfer finish at different times
+    server.SetBehaviour(b);
+    constexpr int kSideBySide = 8;
+    std::vector<std::string> bodies;
+    for (int i = 0; i < kSideBySide; ++i) {
+        bodies.push_back(RandomBytes(60000 + 30000 * static_cast<size_t>(i), 100 + i));
+        server.AddFile("/s" + std::to_string(i), bodies.back());
+    }
+    TempDir dir;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::unique_ptr<Recorder>> recorders;
+        std::vector<std::unique_ptr<web::DownloadSlot>> slots;
+        for (int i = 0; i < kSideBySide; ++i) {
+            recorders.push_back(std::make_unique<Recorder>());
+            slots.push_back(std::make_unique<web::DownloadSlot>());
+            auto s =
+                SlotSettings(server.Url("/s" + std::to_string(i)),
+                             dir.File(std::to_string(round) + "-" + std::to_string(i)), *recorders.back());
+            s.connections = 2 + (i + round) % 7;
+            ASSERT_TRUE(web::StartDownload(*slots.back(), s));
+        }
+        for (int i = 0; i < kSideBySide; ++i) {
+            SCOPED_TRACE("round " + std::to_string(round) + " transfer " + std::to_string(i));
+            ASSERT_TRUE(FinishWithin(*slots[i], 30000));
+            EXPECT_EQ(FileHash(dir.File(std::to_string(round) + "-" + std::to_string(i))), Fnv1a(bodies[i]));
+            EXPECT_TRUE(recorders[i]->complete());
+            ASSERT_EQ(recorders[i]->Of(4).size(), 1u);
+            EXPECT_EQ(recorders[i]->Of(4)[0].value, static_cast<int64_t>(bodies[i].size()));
+        }
+    }
 }

@@ -52,6 +52,11 @@ std::vector<std::string> TestHttpServer::Requests() const {
     return requests_;
 }
 
+size_t TestHttpServer::Connections() const {
+    std::lock_guard lock(mutex_);
+    return open_.size();
+}
+
 void TestHttpServer::AcceptLoop() {
     while (!stopping_) {
         Socket s = sockcompat::Accept(listener_.get(), 50);

@@ -41,6 +41,8 @@ class TestHttpServer {
     void SetBehaviour(const Behaviour& b);
 
     std::vector<std::string> Requests() const;
+    // Connections accepted so far, whether or not they sent a request.
+    size_t Connections() const;
 
   private:
     void AcceptLoop();

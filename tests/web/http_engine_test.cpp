@@ -175,9 +175,11 @@ TEST(WebRequestTest, SchemePortAndPath) {
 }
 
 TEST(WebRequestTest, UnsafeUrlsAreRefusedBeforeAnythingOpens) {
-    for (std::string url : {std::string("http://h/x\r\nX-Evil: 1"), std::string("http://h/x\nA: b"),
-                            std::string("http://h/\0x", 11), std::string("http://h:70000/x"),
-                            std::string("http://h:-1/x"), std::string("http://h/a\tb")}) {
+    for (std::string url :
+         {std::string("http://h/x\r\nX-Evil: 1"), std::string("http://h/x\nA: b"),
+          std::string("http://h/\0x", 11), std::string("http://h:70000/x"), std::string("http://h:-1/x"),
+          std::string("http://h/a\tb"), std::string("http://h/a b"), std::string("http://h/\x7F"),
+          std::string("file://h/x"), std::string("ftp://h/x")}) {
         RecordingInternetApi api;
         std::string headers = "keep", cookies = "c=1", returned = "r";
         EXPECT_EQ(WebRequest(api, url, 0, {}, &cookies, &returned, {}, &headers), "");
