@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -60,6 +62,20 @@ inline std::string Reply(std::initializer_list<std::string> fields) {
     }
     return out;
 }
+
+// The headless engine, told to fail on demand: an engine call that throws stands for anything
+// that goes wrong in the middle of a fill.
+class FaultyEngine : public ui::HeadlessEngine {
+  public:
+    // The n-th item insertion from now throws (1: the next one); 0: none does.
+    std::atomic<int> failInsertAt{0};
+
+    void InsertIcoItem(ui::ControlId list, int position, ui::ImageId image,
+                       const std::string& title) override {
+        if (failInsertAt.load() > 0 && --failInsertAt == 0) throw std::runtime_error("engine failed");
+        HeadlessEngine::InsertIcoItem(list, position, image, title);
+    }
+};
 
 class Road : public ::testing::Test {
   protected:
@@ -140,7 +156,7 @@ class Road : public ::testing::Test {
 #ifndef _WIN32
 #endif
     // The library's worker and the notice thread may touch the engine after the test.
-    ui::HeadlessEngine& engine_ = KeptForever<ui::HeadlessEngine>();
+    FaultyEngine& engine_ = KeptForever<FaultyEngine>();
     testpeer::PackServer node_;
     dltest::TestHttpServer web_;
     fs::path root_;
