@@ -2,6 +2,7 @@
 // file name, the cache file it maps to, and the size text of the detail window.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,11 @@ std::string TextAfterLast(std::string_view text, std::string_view separator);
 // dot or a space, not a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or
 // without an extension), valid GBK, and short enough for a file name (at most 200 bytes).
 bool IsPlainFileName(std::string_view name);
+
+// The largest preview or detail picture the program keeps, fetched or read from the cache: a
+// preview is about 10 KiB, so this is generous, and a hostile page of thirty 100 MB answers
+// cannot fill the memory. A larger one is dropped, as a failed fetch is.
+constexpr size_t kMaxPictureBytes = size_t{16} << 20;
 
 // storageFolder + "\图片\" + the path's last "/" segment; empty when that segment is not a
 // plain file name, so a name from the node can never reach outside the cache folder.

@@ -35,6 +35,17 @@ std::string_view SkipLeadingControlBytes(std::string_view text) {
     return text.substr(i);
 }
 
+std::string ProfileValueAsReadBack(std::string_view written) {
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; };
+    size_t a = 0, b = written.size();
+    while (a < b && blank(written[a])) ++a;
+    while (b > a && blank(written[b - 1])) --b;
+    std::string_view v = written.substr(a, b - a);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return std::string(v);
+}
+
 std::string SettingsPath() { return Store().ProgramFolder() + "\\data\\Config.ini"; }
 
 std::string ReadSettingAt(const std::string& iniPath, const std::string& section, const std::string& key,

@@ -84,6 +84,12 @@ inline constexpr const char* kSectionRotation = "自动更换";
 inline constexpr const char* kKeyRotationType = "类型";
 inline constexpr const char* kKeyRotationPeriod = "周期";
 
+// What the profile reader gives back for a value written as `written`: the blanks around it
+// dropped (space, tab, line breaks, as the file is parsed), then one pair of matching quotes
+// (' or ") around what is left removed. A check of a value before it is stored must read it
+// this way, since that is what every later read returns.
+std::string ProfileValueAsReadBack(std::string_view written);
+
 // Leading bytes <= 32 removed (the profile functions' own argument clean-up).
 std::string_view SkipLeadingControlBytes(std::string_view text);
 

@@ -18,14 +18,21 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool FileExists(const std::string& path) { return !path.empty() && IsPlainFileOnDisk(path); }
 
-bool ReadFileBytes(const std::string& path, std::string* bytes) {
+bool ReadFileBytes(const std::string& path, std::string* bytes, size_t maxBytes) {
     bytes->clear();
     if (path.empty()) return false;
     File f(OpenFile(path, "rb"));
     if (!f) return false;
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes->append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+        if (n > maxBytes - bytes->size()) {
+            bytes->clear();
+            bytes->shrink_to_fit();
+            return false;
+        }
+        bytes->append(buffer, n);
+    }
     if (std::ferror(f.get())) {
         bytes->clear();
         return false;

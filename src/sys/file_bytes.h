@@ -4,6 +4,7 @@
 // file functions as they are; elsewhere (native tests) they are turned into UTF-8 with "/".
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace sys {
@@ -11,8 +12,9 @@ namespace sys {
 // True when the path names an existing plain file.
 bool FileExists(const std::string& path);
 
-// The whole file; false (and `bytes` empty) when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::string* bytes);
+// The whole file; false (and `bytes` empty) when it cannot be opened or read, or when it holds
+// more than `maxBytes` (then no more than that is ever read into memory).
+bool ReadFileBytes(const std::string& path, std::string* bytes, size_t maxBytes = SIZE_MAX);
 
 // Creates or truncates the file and writes the bytes. On failure the file is removed, so no
 // half-written file is left to pass for a complete one.

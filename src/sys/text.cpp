@@ -165,7 +165,6 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 int ToInt(std::string_view text, bool fullWidthDigits) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';

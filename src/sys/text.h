@@ -50,9 +50,9 @@ std::string Join(const std::vector<std::string>& pieces, std::string_view separa
 // overlapping) by `to`. An empty `from` leaves the text as it is.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
-// An optional sign and the leading decimal digits; 0 when there are none. Leading ASCII
-// white space is skipped. With fullWidthDigits, the full-width digits A3 B0..A3 B9 count as
-// digits too. Saturates at the 32-bit range instead of wrapping.
+// An optional sign and the leading decimal digits; 0 when there are none, so " 3" is 0 (a
+// text that may carry blanks is trimmed by its reader first). With fullWidthDigits, the full-width digits A3
+// B0..A3 B9 count as digits too. Saturates at the 32-bit range instead of wrapping.
 int ToInt(std::string_view text, bool fullWidthDigits = false);
 
 std::string FromInt(long long value);

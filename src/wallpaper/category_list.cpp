@@ -6,6 +6,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/builtin_images.h"
@@ -31,11 +32,13 @@ constexpr int kButtonElem = 1;
 constexpr int kPreviewWidth = 296, kPreviewHeight = 156;
 constexpr ui::Rect kButtonRect{235, 125, 60, 30};
 
-// One preview to fetch. Pieces that name the same file share one fetch.
+// One preview to fetch. Pieces that name the same file share one fetch; `users` counts the
+// items still to take its bytes, so the body is freed as the last of them goes in.
 struct Fetch {
     std::string url;
     std::string file;
     std::string bytes;
+    int users = 0;
     bool done = false;
 };
 
@@ -53,14 +56,19 @@ class PreviewFetcher {
         }
     }
     ~PreviewFetcher() {
+        // A fill that ends early (an exception) leaves the rest unfetched.
+        next_.store(fetches_.size());
         for (std::thread& t : threads_) t.join();
     }
 
-    // The fetched bytes of fetch `i` (empty when it failed), once it is in.
-    const std::string& Wait(size_t i) {
+    // The fetched bytes of fetch `i` (empty when it failed), once it is in. Only the bodies
+    // still waiting for their turn are kept: the last taker gets the body itself.
+    std::string Take(size_t i) {
         std::unique_lock lock(mutex_);
         done_.wait(lock, [&] { return fetches_[i].done; });
-        return fetches_[i].bytes;
+        Fetch& f = fetches_[i];
+        if (--f.users > 0) return f.bytes;
+        return std::move(f.bytes);
     }
 
   private:
@@ -71,9 +79,11 @@ class PreviewFetcher {
             // No exception may leave the thread; a failed fetch is an empty preview.
             try {
                 bytes = net::FetchPicture(f.url);
+                // Too large for a preview: dropped, and not cached.
+                if (bytes.size() > core::kMaxPictureBytes) std::string().swap(bytes);
                 if (!bytes.empty()) sys::WriteFileBytes(f.file, bytes);
             } catch (...) {
-                bytes.clear();
+                std::string().swap(bytes);
             }
             {
                 std::lock_guard lock(mutex_);
@@ -89,6 +99,90 @@ class PreviewFetcher {
     std::mutex mutex_;
     std::condition_variable done_;
     std::vector<std::thread> threads_;
+};
+
+// The busy picture is up while the fill runs and down after it, however it ends.
+class BusyIndicator {
+  public:
+    BusyIndicator() { core::ShowLoadingIndicator(true); }
+    ~BusyIndicator() {
+        try {
+            core::ShowLoadingIndicator(false);
+        } catch (...) {
+        }
+    }
+    BusyIndicator(const BusyIndicator&) = delete;
+    BusyIndicator& operator=(const BusyIndicator&) = delete;
+};
+
+// Holds back the list's drawing until released; a fill that ends early unlocks it too.
+class ListUpdateLock {
+  public:
+    explicit ListUpdateLock(ui::ControlId list) : list_(list) {
+        if (list_) core::Ui().LockUpdate(list_);
+    }
+    ~ListUpdateLock() {
+        try {
+            Release();
+        } catch (...) {
+        }
+    }
+    void Release() {
+        if (!list_) return;
+        ui::ControlId list = std::exchange(list_, 0);
+        core::Ui().UnlockUpdate(list);
+    }
+    bool held() const { return list_ != 0; }
+    ListUpdateLock(const ListUpdateLock&) = delete;
+    ListUpdateLock& operator=(const ListUpdateLock&) = delete;
+
+  private:
+    ui::ControlId list_;
+};
+
+// The window's skin and the list are redrawn at the end of every fill, a broken one too, so
+// what did go in shows.
+class FinalRedraw {
+  public:
+    explicit FinalRedraw(ui::ControlId list) : list_(list) {}
+    ~FinalRedraw() {
+        try {
+            Run();
+        } catch (...) {
+        }
+    }
+    void Run() {
+        if (!list_) return;
+        ui::ControlId list = std::exchange(list_, 0);
+        if (ui::ControlId skin = core::ControlOf(core::WindowKind::Main, core::controls::main_window::kSkin)) core::Ui().Redraw(skin);
+        core::Ui().Redraw(list);
+    }
+    FinalRedraw(const FinalRedraw&) = delete;
+    FinalRedraw& operator=(const FinalRedraw&) = delete;
+
+  private:
+    ui::ControlId list_;
+};
+
+// An engine image released with its owner.
+class OwnedImage {
+  public:
+    explicit OwnedImage(ui::ImageId image) : image_(image) {}
+    ~OwnedImage() {
+        try {
+            Release();
+        } catch (...) {
+        }
+    }
+    void Release() {
+        if (ui::ImageId image = std::exchange(image_, 0)) core::Ui().DestroyImage(image);
+    }
+    ui::ImageId get() const { return image_; }
+    OwnedImage(const OwnedImage&) = delete;
+    OwnedImage& operator=(const OwnedImage&) = delete;
+
+  private:
+    ui::ImageId image_;
 };
 
 void EnsureButtonElement(ui::ControlId list, const core::Category& category, net::Sender& link) {
@@ -114,7 +208,7 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
                       net::Sender& link) {
     ui::Engine& ui = core::Ui();
     ui::ControlId list = core::ControlOf(core::WindowKind::Main, category.list);
-    core::ShowLoadingIndicator(true);
+    BusyIndicator busy;
     net::ClearCategoryPaths(category.name);
     if (list && ui.IcoItemCount(list) != 0) ui.DeleteIcoItem(list, -1);
     std::vector<std::string> pieces = sys::Split(listText, "[a]");
@@ -129,27 +223,33 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
     size_t kept = 0;
     std::vector<int> fetchOf(pieces.size(), -1);
     std::vector<Fetch> fetches;
+    // Keyed by the name with its ASCII letters folded: "X.png" and "x.png" are one file on
+    // Windows, so two fetchers would write it at once and one's failure would remove the
+    // other's file. The first spelling on the page is the one fetched.
     std::map<std::string, int> fetchOfFile;
     for (size_t i = 0; i < pieces.size(); ++i) {
         files[i] = core::PreviewCacheFile(pieces[i]);
         if (files[i].empty()) continue;
-        // An empty file is what a failed download used to leave behind: not a preview.
+        // An empty file is what a failed download used to leave behind, and one above the
+        // bound is none the program wrote: neither is a preview.
         std::string bytes;
-        if (sys::FileExists(files[i]) && sys::ReadFileBytes(files[i], &bytes) && !bytes.empty()) {
+        if (sys::FileExists(files[i]) && sys::ReadFileBytes(files[i], &bytes, core::kMaxPictureBytes) &&
+            !bytes.empty()) {
             if (kept + bytes.size() <= kKeptBytes) {
                 kept += bytes.size();
                 cached[i] = std::move(bytes);
             }
             continue;
         }
-        auto [it, fresh] = fetchOfFile.emplace(files[i], static_cast<int>(fetches.size()));
-        if (fresh) fetches.push_back({baseUrl + pieces[i], files[i], {}, false});
+        auto [it, fresh] = fetchOfFile.emplace(sys::ToLowerAscii(files[i]), static_cast<int>(fetches.size()));
+        if (fresh) fetches.push_back({baseUrl + pieces[i], files[i], {}, 0, false});
         fetchOf[i] = it->second;
+        ++fetches[static_cast<size_t>(it->second)].users;
     }
 
-    if (list) ui.LockUpdate(list);
-    bool locked = list != 0;
-    ui::ImageId button = ui.LoadImageEx(core::UseButtonPng(), 63, 30);
+    ListUpdateLock lock(list);
+    OwnedImage button(ui.LoadImageEx(core::UseButtonPng(), 63, 30));
+    FinalRedraw redraw(list);
     if (list) EnsureButtonElement(list, category, link);
     {
         PreviewFetcher fetcher(fetches);
@@ -158,21 +258,19 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
             std::string bytes;
             bool downloaded = fetchOf[i] >= 0;
             if (downloaded)
-                bytes = fetcher.Wait(static_cast<size_t>(fetchOf[i]));
+                bytes = fetcher.Take(static_cast<size_t>(fetchOf[i]));
             else if (!cached[i].empty())
                 bytes = std::move(cached[i]);
             else if (!files[i].empty())
-                sys::ReadFileBytes(files[i], &bytes);
+                sys::ReadFileBytes(files[i], &bytes, core::kMaxPictureBytes);
             if (!list) continue;
-            ui::ImageId preview = bytes.empty() ? 0 : ui.LoadImageEx(bytes, kPreviewWidth, kPreviewHeight);
-            ui.InsertIcoItem(list, -1, preview, "");
-            ui.SetElemImageData(list, kButtonElem, static_cast<int>(i), button);
-            if (preview) ui.DestroyImage(preview);
+            OwnedImage preview(bytes.empty() ? 0 : ui.LoadImageEx(bytes, kPreviewWidth, kPreviewHeight));
+            std::string().swap(bytes);
+            ui.InsertIcoItem(list, -1, preview.get(), "");
+            ui.SetElemImageData(list, kButtonElem, static_cast<int>(i), button.get());
+            preview.Release();
             // Downloaded previews show one by one; cached ones go in while the list is locked.
-            if (downloaded && locked) {
-                ui.UnlockUpdate(list);
-                locked = false;
-            }
+            if (downloaded) lock.Release();
             // The short pause lets a freshly shown preview paint; cached ones go in locked, so
             // they only let queued messages through and a cached page stays quick.
             if (downloaded)
@@ -181,14 +279,9 @@ void FillCategoryList(const core::Category& category, const std::string& listTex
                 sys::PumpPendingMessages();
         }
     }
-    if (list) {
-        if (ui::ControlId skin = core::ControlOf(core::WindowKind::Main, core::controls::main_window::kSkin))
-            ui.Redraw(skin);
-        ui.Redraw(list);
-        if (locked) ui.UnlockUpdate(list);
-    }
-    if (button) ui.DestroyImage(button);
-    core::ShowLoadingIndicator(false);
+    redraw.Run();
+    lock.Release();
+    button.Release();
 }
 
 }  // namespace wallpaper

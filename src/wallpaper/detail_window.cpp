@@ -14,13 +14,14 @@ namespace {
 namespace dw = core::controls::detail_window;
 
 // The detail picture from the cache, fetched first when missing. A name that is not a plain
-// file name is neither fetched nor written; a failed or empty fetch is not kept.
+// file name is neither fetched nor written; a failed, empty or oversized fetch is not kept.
 std::string DetailPicture(const std::string& path) {
     std::string file = core::PreviewCacheFile(path);
     if (file.empty()) return {};
     std::string bytes;
-    if (sys::ReadFileBytes(file, &bytes) && !bytes.empty()) return bytes;
+    if (sys::ReadFileBytes(file, &bytes, core::kMaxPictureBytes) && !bytes.empty()) return bytes;
     bytes = net::FetchPicture(net::NodeId() + path);
+    if (bytes.size() > core::kMaxPictureBytes) return {};
     if (!bytes.empty()) sys::WriteFileBytes(file, bytes);
     return bytes;
 }

@@ -38,7 +38,9 @@ void StoreRotationPeriod() {
     ui::ControlId box = Control(names::kPeriodBox);
     if (!box) return;
     std::string text = ui.GetText(box, ui::attr::kText);
-    int minutes = sys::ToInt(text);
+    // Checked as it will be read back: `"1"` is stored as typed, but the profile reader drops
+    // the quotes and rotation would then read 1.
+    int minutes = sys::ToInt(core::ProfileValueAsReadBack(text));
     if (minutes < 5 && minutes != 0) {
         ui.SetText(box, ui::attr::kText, "5");
         ui.MsgBox("渺岚壁纸", kTooShort, "", core::WindowOf(core::WindowKind::Rotation));

@@ -1,6 +1,8 @@
 // A node that sends what it should not: names that try to leave the cache folder, huge and
 // broken fields, unknown and truncated replies, a burst, a packet with another header flag.
 // Nothing is written outside the cache, nothing crashes, and the program answers afterwards.
+#include <fstream>
+
 #include "net/browsing.h"
 #include "net/category_paths.h"
 #include "road_support.h"
@@ -86,6 +88,64 @@ TEST_F(HostileNode, PreviewsComeSideBySideAndGoInInListOrder) {
     // A name twice on one page is fetched once and shown twice.
     EXPECT_TRUE(engine_.IcoItemHasImage(Main("游戏壁纸"), 2));
     EXPECT_EQ(web_.Requests().size(), 2u);
+}
+
+TEST_F(HostileNode, PreviewsAboveSixteenMebibytesAreDroppedAndNotCachedWhetherFetchedOrOnDisk) {
+    const size_t limit = size_t{16} << 20;
+    auto padded = [&](size_t size) { return picture_ + std::string(size - picture_.size(), '\0'); };
+    web_.AddFile("/p/m/big.png", padded(limit + 1));
+    web_.AddFile("/p/m/ok.png", picture_);
+    // Files a program that knew no bound may have left: just above it, and just at it.
+    std::ofstream(CacheFile("huge.png"), std::ios::binary) << padded(limit + 1);
+    std::ofstream(CacheFile("edge.png"), std::ios::binary) << padded(limit);
+    Handle(List("K汽车", "/m/big.png[a]/m/huge.png[a]/m/edge.png[a]/m/ok.png"));
+    ASSERT_EQ(Items("汽车壁纸"), 4);
+    EXPECT_FALSE(engine_.IcoItemHasImage(Main("汽车壁纸"), 0));
+    EXPECT_FALSE(engine_.IcoItemHasImage(Main("汽车壁纸"), 1));
+    EXPECT_TRUE(engine_.IcoItemHasImage(Main("汽车壁纸"), 2));
+    EXPECT_TRUE(engine_.IcoItemHasImage(Main("汽车壁纸"), 3));
+    EXPECT_FALSE(fs::exists(CacheFile("big.png")));
+    // The oversized cached one is asked for again (the node does not have it) and left alone.
+    EXPECT_EQ(web_.Requests().size(), 3u);
+    EXPECT_EQ(fs::file_size(CacheFile("huge.png")), limit + 1);
+}
+
+TEST_F(HostileNode, NamesThatDifferOnlyInLetterCaseAreOneFileAndFetchedOnce) {
+    // One file on Windows: two fetchers would write it at once, and the one that failed would
+    // remove what the other wrote.
+    for (const char* name : {"/p/t/Twin.png", "/p/t/twin.png", "/p/t/TWIN.PNG"}) web_.AddFile(name, picture_);
+    Handle(List("4K汽车", "/t/Twin.png[a]/t/twin.png[a]/u/TWIN.PNG[a]/t/twin.png"));
+    ASSERT_EQ(Items("汽车4K"), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(engine_.IcoItemHasImage(Main("汽车4K"), i)) << i;
+    ASSERT_EQ(web_.Requests().size(), 1u);
+    EXPECT_EQ(FilesWritten(), std::vector<std::string>{"store/" + sys::GbkToUtf8("图片") + "/Twin.png"});
+    // The path list keeps every spelling: each item's button asks for its own path.
+    EXPECT_EQ(net::CategoryPaths("4K汽车"),
+              (std::vector<std::string>{"/t/Twin.png", "/t/twin.png", "/u/TWIN.PNG", "/t/twin.png"}));
+}
+
+TEST_F(HostileNode, AFillThatFailsHalfwayLeavesTheListUnlockedAndTheBusyPictureHidden) {
+    const ui::ControlId list = Main("最新壁纸");
+    const ui::ControlId busy = Main(core::controls::main_window::kLoading);
+    // Cached previews go in while the list is locked; a fetched one unlocks it. Fail in both.
+    web_.AddFile("/p/f/net.png", picture_);
+    for (const char* name : {"c1.png", "c2.png", "c3.png"})
+        std::ofstream(CacheFile(name), std::ios::binary) << picture_;
+    for (int failAt : {2, 4}) {
+        SCOPED_TRACE(failAt);
+        engine_.failInsertAt = failAt;
+        Handle(List("K最新", "/f/c1.png[a]/f/c2.png[a]/f/net.png[a]/f/c3.png"));
+        EXPECT_EQ(engine_.failInsertAt.load(), 0);
+        EXPECT_EQ(Items("最新壁纸"), failAt - 1);
+        EXPECT_EQ(engine_.Control(list)->lockDepth, 0);
+        EXPECT_EQ(engine_.GetInt(busy, ui::attr::kLeft), -300);
+    }
+    // And the next page fills as usual.
+    Handle(List("K最新", "/f/c1.png[a]/f/net.png"));
+    ASSERT_EQ(Items("最新壁纸"), 2);
+    EXPECT_TRUE(engine_.IcoItemHasImage(list, 0));
+    EXPECT_TRUE(engine_.IcoItemHasImage(list, 1));
+    EXPECT_EQ(engine_.Control(list)->lockDepth, 0);
 }
 
 TEST_F(HostileNode, BrokenHugeTruncatedAndUnknownRepliesLeaveTheProgramAnswering) {

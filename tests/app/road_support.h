@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -57,6 +59,20 @@ inline std::string Reply(std::initializer_list<std::string> fields) {
     }
     return out;
 }
+
+// The headless engine, told to fail on demand: an engine call that throws stands for anything
+// that goes wrong in the middle of a fill.
+class FaultyEngine : public ui::HeadlessEngine {
+  public:
+    // The n-th item insertion from now throws (1: the next one); 0: none does.
+    std::atomic<int> failInsertAt{0};
+
+    void InsertIcoItem(ui::ControlId list, int position, ui::ImageId image,
+                       const std::string& title) override {
+        if (failInsertAt.load() > 0 && --failInsertAt == 0) throw std::runtime_error("engine failed");
+        HeadlessEngine::InsertIcoItem(list, position, image, title);
+    }
+};
 
 class Road : public ::testing::Test {
   protected:
@@ -134,7 +150,7 @@ class Road : public ::testing::Test {
 
     testing_support::MemorySettingsStore store_;
     // The windows outlive the test's program: one engine for the process.
-    ui::HeadlessEngine& engine_ = KeptForever<ui::HeadlessEngine>();
+    FaultyEngine& engine_ = KeptForever<FaultyEngine>();
     testpeer::PackServer node_;
     dltest::TestHttpServer web_;
     std::unique_ptr<app::Program> program_;

@@ -67,7 +67,8 @@ TEST_F(RotationWindow, ChoosingATypeStoresItsPosition) {
 TEST_F(RotationWindow, PeriodsBelowFiveAreRefusedZeroAndLongerOnesStoredAsTyped) {
     store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, "12");
     Open();
-    for (const char* refused : {"3", "1", "-7", " 4"}) {
+    // Checked as Windows reads the value back: blanks and one pair of quotes around it go.
+    for (const char* refused : {"3", "1", "-7", " 4", "\"1\"", "'2'", " \"3\"\t", "\t4"}) {
         SCOPED_TRACE(refused);
         size_t before = engine_.Messages().size();
         Type(refused);
@@ -85,8 +86,13 @@ TEST_F(RotationWindow, PeriodsBelowFiveAreRefusedZeroAndLongerOnesStoredAsTyped)
     EXPECT_EQ(Stored(core::kKeyRotationPeriod), "5");
     Type("60");
     EXPECT_EQ(Stored(core::kKeyRotationPeriod), "60");
+    // Stored as typed; read back without the quotes. Inside them a blank is no digit.
+    Type("\"30\"");
+    EXPECT_EQ(Stored(core::kKeyRotationPeriod), "30");
+    Type("\" 1\"");
+    EXPECT_EQ(Stored(core::kKeyRotationPeriod), " 1");
     EXPECT_EQ(engine_.Messages().size(), messages);
-    EXPECT_EQ(engine_.GetText(box_, ui::attr::kText), "60");
+    EXPECT_EQ(engine_.GetText(box_, ui::attr::kText), "\" 1\"");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "sys/text.h"
 
@@ -117,4 +118,17 @@ TEST(SettingsDefaults, DefaultStorageFolderIsUnderTheDocumentsFolder) {
     ASSERT_TRUE(sys::EndsWith(folder, "\\\\Zerav")) << folder;
     EXPECT_TRUE(core::DirectoryExists(folder.substr(0, folder.size() - 7)));
     EXPECT_TRUE(sys::EndsWith(core::SettingsPath(), "\\data\\Config.ini"));
+}
+
+TEST_F(Settings, ValuesReadBackWithoutTheBlanksAndQuotesAroundThemAsTheProgramExpects) {
+    // What the rotation window checks before it stores a period, against the real reader.
+    const std::vector<std::string> written = {"\"1\"", "'3'",    " 4",     "\t\"2\"", "\"7",     "\"\"",
+                                              "\"12'", "x\"1\"", "\" 1\"", "'",       "\"'5'\"", "8 "};
+    for (const std::string& v : written) {
+        WriteIni("自动更换", "周期", v);
+        EXPECT_EQ(core::ReadSettingAt(ini_, "自动更换", "周期", "5"), core::ProfileValueAsReadBack(v)) << v;
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini_.c_str());  // read from disk too
+        EXPECT_EQ(core::ReadSettingAt(ini_, "自动更换", "周期", "5"), core::ProfileValueAsReadBack(v)) << v;
+    }
+    EXPECT_EQ(core::ProfileValueAsReadBack(" \"1\" "), "1");
 }

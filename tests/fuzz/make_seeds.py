@@ -2,9 +2,10 @@
 """Writes the seed inputs of fuzz_replies: one of each reply the node sends, in GBK, framed as
 on the wire (4-byte little-endian header (1023 << 22) | length, then the body), behind the
 harness's first byte, the size of each read. Also a libFuzzer dictionary of the words the
-replies are made of.
+replies are made of. With --requests, the same for fuzz_requests: every request the client
+sends, naming the pictures of the harness's collection by the keys the node gives them.
 
-usage: make_seeds.py SEED_FOLDER DICTIONARY_FILE
+usage: make_seeds.py [--requests] SEED_FOLDER DICTIONARY_FILE
 """
 import os
 import struct
@@ -38,7 +39,57 @@ WORDS = ["&获取", "&详细", "&下载", "&1", "&2", "&通用", SEP, "[a]", "[q
          "/", "..", "\\", ".png", ".jpg", "CON", "http://127.0.0.1:9/"]
 
 
+def key(category, relative):
+    """The node's key of a picture: FNV-1a over "category/relative path" in UTF-8, as hex."""
+    h = 1469598103934665603
+    for b in (category + "/" + relative).encode("utf-8"):
+        h = ((h ^ b) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+    return "%016x" % h
+
+
+def requests():
+    a = key("K风景", "K风景/a.jpg")
+    wide = key("4K风景", "4K风景/wide.jpg")
+    webp = key("K动物", "K动物/d.webp")
+    node = "http://127.0.0.2:9"
+    seeds = {
+        "hello": req("&1", ""),
+        "register": req("&3", node, ""),
+        "nodes": req("&2"),
+        "keep-alive": req("&4"),
+        "tab": req("&获取", "K风景", "下载最多", "1", "3", node),
+        "paging": req("&获取", "K风景", "下载最多", "2", "", node, ""),
+        "detail": req("&详细", "K风景", "/preview/" + a + ".jpg"),
+        "detail-4k": req("&详细", "4K风景", "/detail/" + wide + "_d.jpg"),
+        "download": req("&下载", "K动物", "/preview/" + webp + ".jpg", "123", "", node),
+        "change": req("&更换", "1", "123", ""),
+    }
+    # One connection's whole road, each request behind a zero byte.
+    seeds["session"] = b"\0".join(seeds[n] for n in ("hello", "register", "tab", "paging", "detail",
+                                                        "download", "change"))
+    words = ["&获取", "&详细", "&下载", "&更换", "&1", "&2", "&3", "&4", SEP, "下载最多", "K风景",
+             "4K风景", "K动物", "/preview/", "/detail/", "_d.jpg", ".jpg", a, wide, webp, node]
+    return seeds, words
+
+
+def req(*fields):
+    return SEP.join(fields).encode("gbk")
+
+
+def write(folder, dictionary, seeds, words):
+    with open(dictionary, "w") as f:
+        for w in words:
+            f.write('"%s"\n' % "".join("\\x%02X" % b for b in w.encode("gbk")))
+    os.makedirs(folder, exist_ok=True)
+    for name, body in seeds.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(body)
+
+
 def main():
+    if sys.argv[1] == "--requests":
+        write(sys.argv[2], sys.argv[3], *requests())
+        return
     folder, dictionary = sys.argv[1:3]
     with open(dictionary, "w") as f:
         for w in WORDS:

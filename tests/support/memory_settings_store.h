@@ -21,7 +21,10 @@ class MemorySettingsStore : public core::SettingsStore {
                      const std::string& defaultText) override {
         std::lock_guard lock(mutex_);
         auto it = values_.find({iniPath, section, key});
-        return (it == values_.end() ? defaultText : it->second).substr(0, 10239);
+        // As the private-profile reader does: a stored value comes back without the blanks and
+        // the quotes around it (the Wine test of the settings checks this against the real one).
+        if (it == values_.end()) return defaultText.substr(0, 10239);
+        return core::ProfileValueAsReadBack(it->second).substr(0, 10239);
     }
     bool Write(const std::string& iniPath, const std::string& section, const std::string& key,
                const std::string& value) override {
@@ -42,7 +45,7 @@ class MemorySettingsStore : public core::SettingsStore {
     std::string ProgramFolder() override { return programFolder; }
     std::string DocumentsFolder() override { return documentsFolder; }
 
-    // Config.ini of the program folder.
+    // Config.ini of the program folder, as the program reads it back.
     std::string Value(const std::string& section, const std::string& key) {
         return Read(core::SettingsPath(), section, key, "");
     }

@@ -89,8 +89,14 @@ TEST(TextToInt, SignDigitsAndSaturation) {
     EXPECT_EQ(ToInt("abc"), 0);
     EXPECT_EQ(ToInt(""), 0);
     EXPECT_EQ(ToInt("-"), 0);
-    EXPECT_EQ(ToInt("  12"), 12);
+    // No blank is skipped: leading blanks are not digits.
+    EXPECT_EQ(ToInt("  12"), 0);
+    EXPECT_EQ(ToInt("\t3"), 0);
+    EXPECT_EQ(ToInt("- 3"), 0);
     EXPECT_EQ(ToInt("99999999999"), 2147483647);
+    EXPECT_EQ(ToInt("2147483648"), 2147483647);
+    EXPECT_EQ(ToInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(ToInt(std::string(5000, '9')), 2147483647);
     EXPECT_EQ(ToInt("-99999999999"), -2147483647 - 1);
     EXPECT_EQ(ToInt("８０８０"), 0);
     EXPECT_EQ(ToInt("８０８０", true), 8080);

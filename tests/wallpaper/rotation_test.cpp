@@ -159,11 +159,16 @@ TEST_F(RotationOnTheWire, SettingsAreReadAnewOnEveryPass) {
     EXPECT_TRUE(PassesSending(passes, ChangeBytes("2")).empty());
 }
 
-TEST_F(RotationOnTheWire, NegativeStoredPeriodCountsAsFiveMinutesInsteadOfAChangeEverySecond) {
-    store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, "-1");
-    auto passes = Run(400, 3);
-    EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), std::vector<int>{305});
-    EXPECT_EQ(machineIdCalls_.load(), 1);
+TEST_F(RotationOnTheWire, StoredPeriodsBelowFiveCountAsFiveMinutesInsteadOfAChangeEverySecond) {
+    // Negative, short, and short once the reader has dropped the quotes an older window let in.
+    int changes = 0;
+    for (const char* period : {"-1", "1", "4", "\"1\""}) {
+        SCOPED_TRACE(period);
+        store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, period);
+        auto passes = Run(400, 3);
+        EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), std::vector<int>{305});
+        EXPECT_EQ(machineIdCalls_.load(), ++changes);
+    }
 }
 
 TEST(RotationPass, ADueKeepAliveWaitsForThePassAfterAChange) {
