@@ -44,6 +44,7 @@ bool MainEvents(const Event& e) {
         OnTrayEvent(e.value);
         return true;
     }
+    if (e.kind == EventKind::EndRequested) ExitProgram();  // another process, e.g. the uninstaller
     if (e.kind == EventKind::Destroying) {
         RemoveTrayIcon();
         Common(core::WindowKind::Main, e);
