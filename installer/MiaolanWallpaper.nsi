@@ -30,9 +30,8 @@ ManifestDPIAware true
 ; The per-user folder of the desktop bitmap when the Windows folder cannot be written.
 !define BITMAP_FOLDER "渺岚壁纸"
 !define BITMAP_NAME "桌面背景图片.bmp"
-; BUILTIN\Users, and "modify" as icacls grants it.
+; BUILTIN\Users, as icacls is told.
 !define USERS_SID "S-1-5-32-545"
-!define MODIFY_RIGHTS 0x1301BF
 !define EXIT_USERS_CANNOT_WRITE 3
 
 Name "${PRODUCT}"
@@ -44,6 +43,8 @@ BrandingText "${PRODUCT} ${VERSION}"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!addincludedir "${__FILEDIR__}"
+!include users_can_modify.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -122,7 +123,7 @@ Function ${un}EndRunningCopies
   StrCpy $R0 0
   ${Do}
     FindWindow $R0 "${WINDOW_CLASS}" "" "" $R0
-    ${If} $R0 == 0
+    ${If} $R0 P= 0
       ${Break}
     ${EndIf}
     System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
@@ -130,7 +131,7 @@ Function ${un}EndRunningCopies
     System::Call 'kernel32::OpenProcess(i 0x00101001, i 0, i R1) p .R2'
     ${If} $R2 P<> 0
       System::Call 'kernel32::QueryFullProcessImageNameW(p R2, i 0, w .R3, *i ${NSIS_MAX_STRLEN}) i .R4'
-      ${If} $R4 != 0
+      ${If} $R4 <> 0
       ${AndIf} $R3 == "$INSTDIR\${EXE}"
         System::Call 'user32::PostMessageW(p R0, i R9, p 0, p 0)'
         System::Call 'kernel32::GetTickCount() i .R5'
@@ -139,12 +140,12 @@ Function ${un}EndRunningCopies
           StrCpy $R5 0
         ${EndIf}
         System::Call 'kernel32::WaitForSingleObject(p R2, i R5) i .R6'
-        ${If} $R6 != 0
+        ${If} $R6 <> 0
           ; It did not answer in time: nothing it holds is lost, it saves nothing on exit.
           System::Call 'kernel32::TerminateProcess(p R2, i 1)'
           System::Call 'kernel32::WaitForSingleObject(p R2, i 2000) i .R6'
         ${EndIf}
-        ${If} $R6 == 0
+        ${If} $R6 = 0
           ; Its windows went with it: search from the top again.
           StrCpy $R0 0
         ${EndIf}
@@ -157,42 +158,16 @@ FunctionEnd
 !insertmacro EndRunningCopiesFunction ""
 !insertmacro EndRunningCopiesFunction "un."
 
-; $0: 1 when the folder's own access list lets BUILTIN\Users modify it and what is made in it,
-; 0 otherwise. What icacls says is not enough: the list itself is read back.
+; $0: 1 when the data folder's own access list lets BUILTIN\Users modify it and what is made
+; in it, 0 otherwise. What icacls says is not enough: the list itself is read back.
 Function UsersCanWrite
   StrCpy $0 0
-  System::Call 'advapi32::ConvertStringSidToSidW(w "${USERS_SID}", *p .R1) i .R0'
-  ${If} $R0 == 0
-    Return
-  ${EndIf}
   ; SE_FILE_OBJECT, DACL_SECURITY_INFORMATION
   System::Call 'advapi32::GetNamedSecurityInfoW(w "$INSTDIR\data", i 1, i 4, p 0, p 0, *p .R2, p 0, *p .R3) i .R0'
-  ${If} $R0 == 0
-    ${If} $R2 P= 0
-      StrCpy $0 1  ; no list at all: everybody may do everything
-    ${Else}
-      System::Call '*$R2(&i2, &i2, &i2 .R4)'  ; revision and padding, size, ACE count
-      StrCpy $R5 0
-      ${DoWhile} $R5 < $R4
-        System::Call 'advapi32::GetAce(p R2, i R5, *p .R6)'
-        System::Call '*$R6(&i1 .R7, &i1 .R8, &i2, i .R9)'  ; type, flags, size, mask
-        IntPtrOp $R6 $R6 + 8
-        System::Call 'advapi32::EqualSid(p R6, p R1) i .R0'
-        IntOp $R8 $R8 & 3  ; OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE
-        IntOp $R9 $R9 & ${MODIFY_RIGHTS}
-        ${If} $R7 == 0  ; ACCESS_ALLOWED_ACE_TYPE
-        ${AndIf} $R0 != 0
-        ${AndIf} $R8 == 3
-        ${AndIf} $R9 == ${MODIFY_RIGHTS}
-          StrCpy $0 1
-          ${Break}
-        ${EndIf}
-        IntOp $R5 $R5 + 1
-      ${Loop}
-    ${EndIf}
+  ${If} $R0 = 0
+    Call AclLetsUsersModify
     System::Call 'kernel32::LocalFree(p R3)'
   ${EndIf}
-  System::Call 'kernel32::LocalFree(p R1)'
 FunctionEnd
 
 ; An elevated installer would start the program elevated too, and possibly as another person's

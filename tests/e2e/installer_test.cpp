@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <string>
 
 #include "app_driver.h"
@@ -233,6 +234,33 @@ TEST_F(Installer, ForAllUsersWithAdminUnderProgramFiles) {
     ASSERT_TRUE(WaitUntilRemoved(folder));
     EXPECT_FALSE(Exists(shortcut));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// The installer's reading of an access list, on lists Wine cannot keep on a folder: modify
+// for Users on the folder and what is made in it, in the order Windows reads the entries.
+TEST(InstallerAccessCheck, SeesUsersModifyRightsOnlyWhereTheListGrantsThem) {
+    const struct {
+        const wchar_t* sddl;
+        bool granted;
+    } cases[] = {
+        {L"D:(A;OICI;0x1301bf;;;BU)", true},
+        {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)", true},
+        {L"D:(A;OICI;FA;;;BU)", true},
+        {L"D:(A;OICI;0x1200a9;;;BU)", false},                  // read and run only
+        {L"D:(A;CI;0x1301bf;;;BU)", false},                    // not for the files made in it
+        {L"D:(A;OICI;0x1301bf;;;WD)", false},                  // somebody else
+        {L"D:(A;OICI;0x1301bf;;;S-1-5-32-546)", false},        // Guests
+        {L"D:(D;OICI;FW;;;BU)(A;OICI;0x1301bf;;;BU)", false},  // denied first
+        {L"D:", false},
+        {L"nodescriptor", false},
+    };
+    std::wstring line = L"\"" + e2e::WinePath(MIAOLAN_ACL_PROBE) + L"\"";
+    long expected = 0;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        line += L" " + std::wstring(cases[i].sddl);
+        if (cases[i].granted) expected |= 1L << i;
+    }
+    EXPECT_EQ(e2e::RunToEnd(line, kWait), expected);
 }
 
 }  // namespace
