@@ -7,7 +7,14 @@
 ; The uninstaller keeps the settings (data\Config.ini) and the pictures unless the user says so,
 ; or /RemoveUserData is given.
 ;
-; makensis -DSOURCE_EXE=... -DSOURCE_DLL=... -DICON=... -DVERSION=... -DOUTFILE=... this file
+; A running copy of the program in the folder is asked to end (the message its main window
+; answers) before files are replaced or removed; one that has not ended within 5 s is ended.
+; Exit code 3: installed for all users, but the users' write access to data\ could not be
+; seen on the folder, so only administrators can save the shared settings.
+;
+; makensis -DSOURCE_EXE=... -DSOURCE_DLL=... -DICON=... -DVERSION=... -DOUTFILE=...
+;          -DWINDOW_CLASS=... -DEND_NOW_MESSAGE=... this file
+; (the last two come from src/ui/program_window.h)
 
 Unicode true
 Target amd64-unicode
@@ -20,6 +27,12 @@ ManifestDPIAware true
 !define UNINSTALLER "uninstall.exe"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\MiaolanWallpaper"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The per-user folder of the desktop bitmap when the Windows folder cannot be written.
+!define BITMAP_FOLDER "渺岚壁纸"
+!define BITMAP_NAME "桌面背景图片.bmp"
+; BUILTIN\Users, as icacls is told.
+!define USERS_SID "S-1-5-32-545"
+!define EXIT_USERS_CANNOT_WRITE 3
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -30,6 +43,8 @@ BrandingText "${PRODUCT} ${VERSION}"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!addincludedir "${__FILEDIR__}"
+!include users_can_modify.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -38,6 +53,7 @@ BrandingText "${PRODUCT} ${VERSION}"
 
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -50,6 +66,7 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "${PRODUCT}"
 
 Var AllUsers
+Var Elevated
 
 
 Function .onInit
@@ -59,8 +76,10 @@ Function .onInit
   Pop $0
   ${If} $0 == "Admin"
     StrCpy $AllUsers 1
+    StrCpy $Elevated 1
   ${Else}
     StrCpy $AllUsers 0
+    StrCpy $Elevated 0
   ${EndIf}
   ${GetParameters} $1
   ClearErrors
@@ -93,16 +112,93 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; Asks every running copy of this folder's program to end and waits for it, 5 s in all; a copy
+; still running then is ended. Copies of other folders and other programs drawn by the same
+; engine are left alone. Uses $R0-$R9.
+!macro EndRunningCopiesFunction un
+Function ${un}EndRunningCopies
+  System::Call 'user32::RegisterWindowMessageW(w "${END_NOW_MESSAGE}") i .R9'
+  System::Call 'kernel32::GetTickCount() i .R8'
+  IntOp $R8 $R8 + 5000
+  StrCpy $R0 0
+  ${Do}
+    FindWindow $R0 "${WINDOW_CLASS}" "" "" $R0
+    ${If} $R0 P= 0
+      ${Break}
+    ${EndIf}
+    System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
+    ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE
+    System::Call 'kernel32::OpenProcess(i 0x00101001, i 0, i R1) p .R2'
+    ${If} $R2 P<> 0
+      System::Call 'kernel32::QueryFullProcessImageNameW(p R2, i 0, w .R3, *i ${NSIS_MAX_STRLEN}) i .R4'
+      ${If} $R4 <> 0
+      ${AndIf} $R3 == "$INSTDIR\${EXE}"
+        System::Call 'user32::PostMessageW(p R0, i R9, p 0, p 0)'
+        System::Call 'kernel32::GetTickCount() i .R5'
+        IntOp $R5 $R8 - $R5
+        ${If} $R5 < 0
+          StrCpy $R5 0
+        ${EndIf}
+        System::Call 'kernel32::WaitForSingleObject(p R2, i R5) i .R6'
+        ${If} $R6 <> 0
+          ; It did not answer in time: nothing it holds is lost, it saves nothing on exit.
+          System::Call 'kernel32::TerminateProcess(p R2, i 1)'
+          System::Call 'kernel32::WaitForSingleObject(p R2, i 2000) i .R6'
+        ${EndIf}
+        ${If} $R6 = 0
+          ; Its windows went with it: search from the top again.
+          StrCpy $R0 0
+        ${EndIf}
+      ${EndIf}
+      System::Call 'kernel32::CloseHandle(p R2)'
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro EndRunningCopiesFunction ""
+!insertmacro EndRunningCopiesFunction "un."
+
+; $0: 1 when the data folder's own access list lets BUILTIN\Users modify it and what is made
+; in it, 0 otherwise. What icacls says is not enough: the list itself is read back.
+Function UsersCanWrite
+  StrCpy $0 0
+  ; SE_FILE_OBJECT, DACL_SECURITY_INFORMATION
+  System::Call 'advapi32::GetNamedSecurityInfoW(w "$INSTDIR\data", i 1, i 4, p 0, p 0, *p .R2, p 0, *p .R3) i .R0'
+  ${If} $R0 = 0
+    Call AclLetsUsersModify
+    System::Call 'kernel32::LocalFree(p R3)'
+  ${EndIf}
+FunctionEnd
+
+; An elevated installer would start the program elevated too, and possibly as another person's
+; administrator account: it would then write the machine-wide Run value and the Windows
+; folder as that account. So after an elevated install it is not offered; the Start menu
+; starts it as the signed-in user.
+Function FinishShow
+  ${If} $Elevated == 1
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+    SendMessage $mui.FinishPage.Text ${WM_SETTEXT} 0 "STR:${PRODUCT} 已安装。请从开始菜单启动它。"
+  ${EndIf}
+FunctionEnd
+
 Section "Program"
   SetOutPath "$INSTDIR"
+  ; A running copy holds its exe and DLL open.
+  Call EndRunningCopies
   File "/oname=${EXE}" "${SOURCE_EXE}"
   File "/oname=${DLL}" "${SOURCE_DLL}"
   ; The program keeps Config.ini in data\ beside itself. Under Program Files that folder must
-  ; be writable by the users who run it.
+  ; be writable by the users who run it: all of them share that one settings file.
   CreateDirectory "$INSTDIR\data"
   ${If} $AllUsers == 1
-    nsExec::Exec '"$SYSDIR\icacls.exe" "$INSTDIR\data" /grant *S-1-5-32-545:(OI)(CI)M'
+    nsExec::Exec '"$SYSDIR\icacls.exe" "$INSTDIR\data" /grant *${USERS_SID}:(OI)(CI)M'
     Pop $0
+    Call UsersCanWrite
+    ${If} $0 != 1
+      MessageBox MB_OK|MB_ICONEXCLAMATION "未能让所有用户写入 $INSTDIR\data。$\r$\n只有管理员能保存 ${PRODUCT} 的设置；其他用户的更改在程序重启后会丢失。" /SD IDOK
+      SetErrorLevel ${EXIT_USERS_CANNOT_WRITE}
+    ${EndIf}
   ${EndIf}
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
@@ -148,34 +244,65 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Deletes the pictures the program writes (previews, wallpapers) directly inside a folder, never
+; below it and never other files, then the folder if that left it empty.
+!macro RemovePicturesIn folder
+  !insertmacro RemovePicturesOfKind "${folder}" jpg
+  !insertmacro RemovePicturesOfKind "${folder}" jpeg
+  !insertmacro RemovePicturesOfKind "${folder}" png
+  !insertmacro RemovePicturesOfKind "${folder}" bmp
+  !insertmacro RemovePicturesOfKind "${folder}" gif
+  !insertmacro RemovePicturesOfKind "${folder}" webp
+  !insertmacro RemovePicturesOfKind "${folder}" tif
+  !insertmacro RemovePicturesOfKind "${folder}" tiff
+  RMDir "${folder}"
+!macroend
+!macro RemovePicturesOfKind folder ext
+  Delete "${folder}\*.${ext}"
+!macroend
+
 Section "Uninstall"
-  Delete "$INSTDIR\${EXE}"
-  Delete "$INSTDIR\${DLL}"
-  Delete "$INSTDIR\${UNINSTALLER}"
+  Call un.EndRunningCopies
+  ; A copy that could not be ended (another person's session) goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\${EXE}"
+  Delete /REBOOTOK "$INSTDIR\${DLL}"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   !insertmacro RemoveRunValue HKLM
   !insertmacro RemoveRunValue HKCU
   DeleteRegKey SHCTX "${UNINST_KEY}"
 
-  ${GetParameters} $1
-  ClearErrors
-  ${GetOptions} $1 "/RemoveUserData" $2
-  ${If} ${Errors}
-    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "是否同时删除设置和已下载的壁纸图片？" /SD IDNO IDYES remove
-    Goto done
-  ${EndIf}
-remove:
   ; The pictures live in the storage folder the settings name (the documents folder's
-  ; Zerav by default); only the program's own two folders in it are removed.
+  ; Zerav by default); it may be any folder, a drive's root included, so only the program's
+  ; own files are taken from it.
   SetShellVarContext current
   ReadINIStr $3 "$INSTDIR\data\Config.ini" "常规设置" "路径"
   ${If} $3 == ""
     StrCpy $3 "$DOCUMENTS\Zerav"
   ${EndIf}
-  RMDir /r "$3\图片"
-  RMDir /r "$3\壁纸"
-  RMDir "$3"
-  RMDir /r "$INSTDIR\data"
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/RemoveUserData" $2
+  ${If} ${Errors}
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "是否同时删除设置和已下载的壁纸图片？$\r$\n（$3\图片 与 $3\壁纸 中的图片文件；其他文件保留）" /SD IDNO IDYES remove
+    Goto done
+  ${EndIf}
+remove:
+  !insertmacro RemovePicturesIn "$3\图片"
+  !insertmacro RemovePicturesIn "$3\壁纸"
+  ; Not a drive's root ("D:" would be that drive's current folder).
+  StrLen $4 $3
+  ${If} $4 > 3
+    RMDir "$3"
+  ${EndIf}
+  Delete "$INSTDIR\data\Config.ini"
+  RMDir "$INSTDIR\data"
+  Delete "$LOCALAPPDATA\${BITMAP_FOLDER}\${BITMAP_NAME}"
+  RMDir "$LOCALAPPDATA\${BITMAP_FOLDER}"
 done:
+  ; Last, so that its going means everything before it is done.
+  Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
+  ${If} ${RebootFlag}
+    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} 的部分文件仍在使用中，将在重新启动电脑后删除。" /SD IDOK
+  ${EndIf}
 SectionEnd

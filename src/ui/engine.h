@@ -94,6 +94,7 @@ enum class EventKind {
     SelectionChanged,  // combobox; value: 0-based index
     Tick,              // timer
     MenuChosen,        // menu; value: 0-based item position (separators count)
+    EndRequested,      // main window; another process asked the program to end (ui/program_window.h)
 };
 
 struct Event {

@@ -122,6 +122,7 @@ struct Win32Engine::State {
     HWND callWindow = nullptr;
     sys::GdiplusSession gdiplus;
     UINT taskbarCreated = 0;
+    UINT endNow = 0;  // kEndNowMessage
     bool inTrayMenu = false;
     DWORD lastTrayButtonUp = 0;
     std::map<WindowId, std::unique_ptr<win32::Win>> windows;

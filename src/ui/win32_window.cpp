@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "ui/program_window.h"
+
 namespace ui {
 
 using win32::Ctl;
@@ -14,7 +16,6 @@ using win32::Win;
 
 namespace {
 
-const wchar_t kWindowClass[] = L"MiaolanSkinWindow";
 const wchar_t kCallClass[] = L"MiaolanUiCalls";
 
 // The one trampoline: the Win of a window is stored with it at WM_NCCREATE.
@@ -166,6 +167,15 @@ LRESULT Win32Engine::State::WindowProc(Win& w, UINT msg, WPARAM wp, LPARAM lp) {
         if (w.tray) AddTray(w);
         return 0;
     }
+    if (endNow && msg == endNow) {
+        // Whichever of its windows another process found, the main window's handler decides;
+        // a plain WM_CLOSE still only hides it.
+        std::vector<WindowId> mains;
+        for (auto& [id, each] : windows)
+            if (each->design.role == WindowRole::Main) mains.push_back(id);
+        for (WindowId id : mains) Raise(id, EventKind::EndRequested);
+        return 0;
+    }
     switch (msg) {
         case WM_PAINT: {
             sys::PaintDc paint(hwnd);
@@ -278,7 +288,7 @@ void Win32Engine::State::Start() {
     // A class keeps its icons for the life of the process.
     wc.hIcon = win32::ProgramIcon(GetSystemMetrics(SM_CXICON));
     wc.hIconSm = win32::ProgramIcon(GetSystemMetrics(SM_CXSMICON));
-    wc.lpszClassName = kWindowClass;
+    wc.lpszClassName = kSkinWindowClass;
     if (!RegisterClassExW(&wc)) {
         // Registered by an engine before this one; the icons are not needed.
         if (wc.hIcon) DestroyIcon(wc.hIcon);
@@ -292,6 +302,7 @@ void Win32Engine::State::Start() {
     RegisterClassExW(&cc);
     callWindow = CreateWindowExW(0, kCallClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    endNow = RegisterWindowMessageW(kEndNowMessage);
 }
 
 void Win32Engine::State::Stop() {
@@ -305,7 +316,7 @@ void Win32Engine::State::Stop() {
 }
 
 HWND win32::CreateSkinWindow(Win& w, int x, int y, int cx, int cy) {
-    return CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, win32::Wide(w.design.title).c_str(),
+    return CreateWindowExW(WS_EX_APPWINDOW, kSkinWindowClass, win32::Wide(w.design.title).c_str(),
                            WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, x, y, cx, cy, nullptr,
                            nullptr, GetModuleHandleW(nullptr), &w);
 }

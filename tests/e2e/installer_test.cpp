@@ -1,9 +1,16 @@
 // The installer under Wine, silent: where it puts the program for one user and for all users,
-// that the installed program starts, and that the uninstaller removes the program and keeps
-// the user's settings and pictures unless told otherwise.
+// that the installed program starts, that installing over or uninstalling a running copy ends
+// it first, and that the uninstaller keeps the user's settings and pictures unless told
+// otherwise, and even then takes only the program's own pictures.
+// clang-format off
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <string>
 
 #include "app_driver.h"
@@ -30,6 +37,40 @@ std::wstring RegText(HKEY root, const wchar_t* key, const wchar_t* value) {
     DWORD size = sizeof data;
     if (RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return L"";
     return data;
+}
+
+void Touch(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << path.size();
+    DWORD written = 0;
+    ::WriteFile(f, "x", 1, &written, nullptr);
+    CloseHandle(f);
+}
+
+// Whether the folder's own access list lets BUILTIN\Users modify it and what is made in it.
+bool UsersMayModify(const std::wstring& folder) {
+    PSID users = nullptr;
+    if (!ConvertStringSidToSidW(L"S-1-5-32-545", &users)) return false;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    bool granted = false;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &sd) == ERROR_SUCCESS) {
+        ACL_SIZE_INFORMATION info{};
+        if (!dacl)
+            granted = true;
+        else if (GetAclInformation(dacl, &info, sizeof info, AclSizeInformation))
+            for (DWORD i = 0; i < info.AceCount && !granted; ++i) {
+                ACCESS_ALLOWED_ACE* ace = nullptr;
+                if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+                const DWORD modify = 0x1301BF;
+                granted = ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (ace->Header.AceFlags & 3) == 3 &&
+                          (ace->Mask & modify) == modify && EqualSid(&ace->SidStart, users);
+            }
+        LocalFree(sd);
+    }
+    LocalFree(users);
+    return granted;
 }
 
 bool KeyExists(HKEY root, const wchar_t* key) {
@@ -64,9 +105,10 @@ class Installer : public ::testing::Test {
         return e2e::RunToEnd(L"\"" + folder + L"\\uninstall.exe\" /S " + options, kWait);
     }
 
-    // Starts the installed program with its storage folder in the test's temporary folder;
-    // its main window showing means start-up ran, the packet library included.
-    void RunInstalledProgram(const std::wstring& folder) {
+    // Starts the installed program with its storage folder in the test's temporary folder and
+    // leaves it running; its main window showing means start-up ran, the packet library
+    // included.
+    void StartInstalledProgram(const std::wstring& folder) {
         // Config.ini holds the code page's bytes, as the program reads them.
         char storage[MAX_PATH];
         WideCharToMultiByte(CP_ACP, 0, storage_.c_str(), -1, storage, MAX_PATH, nullptr, nullptr);
@@ -79,16 +121,29 @@ class Installer : public ::testing::Test {
         ASSERT_TRUE(WritePrivateProfileStringA(section, key, storage, iniA));
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniA);
 
-        HANDLE program = e2e::Start(L"\"" + folder + L"\\MiaolanWallpaper.exe\"");
-        ASSERT_NE(program, nullptr);
-        HWND main = e2e::WaitForWindowOf(program, L"渺岚壁纸", kWait);
-        EXPECT_NE(main, nullptr);
+        program_ = e2e::Start(L"\"" + folder + L"\\MiaolanWallpaper.exe\"");
+        ASSERT_NE(program_, nullptr);
+        ASSERT_NE(e2e::WaitForWindowOf(program_, L"渺岚壁纸", kWait), nullptr);
         EXPECT_TRUE(Exists(storage_ + L"\\图片"));
-        e2e::EndProcess(program);
-        CloseHandle(program);
+    }
+    // The running program has ended as its "退出" ends it (exit code 0), not killed.
+    void ExpectProgramEndedByItself() {
+        ASSERT_NE(program_, nullptr);
+        ASSERT_EQ(WaitForSingleObject(program_, kWait), WAIT_OBJECT_0);
+        DWORD code = 99;
+        GetExitCodeProcess(program_, &code);
+        EXPECT_EQ(code, 0u);
+        CloseHandle(program_);
+        program_ = nullptr;
+    }
+    void TearDown() override {
+        if (!program_) return;
+        e2e::EndProcess(program_);
+        CloseHandle(program_);
     }
 
     std::wstring setup_;
+    HANDLE program_ = nullptr;
     std::wstring storage_;
 };
 
@@ -103,7 +158,7 @@ TEST_F(Installer, ForOneUserWithoutAdminThenUninstallKeepsTheUsersDataUnlessAske
     EXPECT_EQ(RegText(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder);
     EXPECT_EQ(RegText(HKEY_CURRENT_USER, kUninstallKey, L"DisplayName"), kFolderName);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    RunInstalledProgram(folder);
+    StartInstalledProgram(folder);
 
     // The program's start-with-Windows value goes with it; another program's stays.
     RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"渺岚壁纸", REG_SZ,
@@ -111,8 +166,10 @@ TEST_F(Installer, ForOneUserWithoutAdminThenUninstallKeepsTheUsersDataUnlessAske
                     static_cast<DWORD>((folder.size() + 22) * sizeof(wchar_t)));
     RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"miaolan-other", REG_SZ, L"C:\\other.exe", 26);
 
+    // Uninstalled while it runs: it is told to end, and then nothing of it stays behind.
     ASSERT_EQ(Uninstall(folder, L""), 0);
     ASSERT_TRUE(WaitUntilRemoved(folder + L"\\uninstall.exe"));
+    ExpectProgramEndedByItself();
     EXPECT_FALSE(Exists(folder + L"\\MiaolanWallpaper.exe"));
     EXPECT_FALSE(Exists(folder + L"\\HPSocket4C.dll"));
     EXPECT_FALSE(Exists(shortcut));
@@ -123,32 +180,87 @@ TEST_F(Installer, ForOneUserWithoutAdminThenUninstallKeepsTheUsersDataUnlessAske
     EXPECT_TRUE(Exists(folder + L"\\data\\Config.ini"));
     EXPECT_TRUE(Exists(storage_ + L"\\图片"));
 
-    // Installing again keeps the settings; removing with the user's data takes them along.
+    // Installing again keeps the settings; removing with the user's data takes them along,
+    // and of the storage folder only the program's pictures and the folders they leave empty.
     ASSERT_EQ(Install(L"/CurrentUser"), 0);
     EXPECT_TRUE(Exists(folder + L"\\data\\Config.ini"));
+    const std::wstring pictures = storage_ + L"\\图片", wallpapers = storage_ + L"\\壁纸";
+    const std::wstring bitmaps = KnownFolder(FOLDERID_LocalAppData) + L"\\" + kFolderName;
+    ASSERT_TRUE(CreateDirectoryW((pictures + L"\\相册").c_str(), nullptr));
+    CreateDirectoryW(bitmaps.c_str(), nullptr);
+    for (const std::wstring& file :
+         {pictures + L"\\a.jpg", pictures + L"\\b.PNG", pictures + L"\\c.webp", pictures + L"\\mine.txt",
+          pictures + L"\\相册\\holiday.jpg", wallpapers + L"\\壁纸.jpg", wallpapers + L"\\壁纸1.jpg",
+          storage_ + L"\\notes.txt", bitmaps + L"\\桌面背景图片.bmp"})
+        Touch(file);
     ASSERT_EQ(Uninstall(folder, L"/RemoveUserData"), 0);
     ASSERT_TRUE(WaitUntilRemoved(folder));
-    EXPECT_FALSE(Exists(storage_ + L"\\图片"));
-    EXPECT_FALSE(Exists(storage_ + L"\\壁纸"));
-    EXPECT_FALSE(Exists(storage_));
+    for (const wchar_t* gone : {L"\\a.jpg", L"\\b.PNG", L"\\c.webp"}) EXPECT_FALSE(Exists(pictures + gone));
+    EXPECT_TRUE(Exists(pictures + L"\\mine.txt"));
+    EXPECT_TRUE(Exists(pictures + L"\\相册\\holiday.jpg"));
+    EXPECT_TRUE(Exists(storage_ + L"\\notes.txt"));
+    EXPECT_FALSE(Exists(wallpapers));
+    EXPECT_FALSE(Exists(bitmaps));
+    DeleteFileW((pictures + L"\\mine.txt").c_str());
+    DeleteFileW((pictures + L"\\相册\\holiday.jpg").c_str());
+    DeleteFileW((storage_ + L"\\notes.txt").c_str());
+    for (const std::wstring& folder : {pictures + L"\\相册", pictures, storage_})
+        RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(Installer, ForAllUsersWithAdminUnderProgramFiles) {
     // Wine's user has administrator rights, so all users is the default there.
     const std::wstring folder = KnownFolder(FOLDERID_ProgramFiles) + L"\\" + kFolderName;
     const std::wstring shortcut = KnownFolder(FOLDERID_CommonPrograms) + L"\\" + kFolderName + L".lnk";
-    ASSERT_EQ(Install(L""), 0);
+    const long installed = Install(L"");
+    EXPECT_EQ(installed, UsersMayModify(folder + L"\\data") ? 0 : 3);
     EXPECT_TRUE(Exists(folder + L"\\MiaolanWallpaper.exe"));
     EXPECT_TRUE(Exists(folder + L"\\HPSocket4C.dll"));
     EXPECT_TRUE(Exists(folder + L"\\data"));
     EXPECT_TRUE(Exists(shortcut));
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), folder);
-    RunInstalledProgram(folder);
+
+    // Installed again over a running copy: the copy is told to end before its files are
+    // replaced.
+    StartInstalledProgram(folder);
+    const long again = Install(L"");
+    ExpectProgramEndedByItself();
+    // Every user shares data\Config.ini: the installer says so when their write access cannot
+    // be seen on the folder (Wine keeps no access lists, so it cannot be here).
+    EXPECT_EQ(again, UsersMayModify(folder + L"\\data") ? 0 : 3);
+    EXPECT_TRUE(Exists(folder + L"\\MiaolanWallpaper.exe"));
 
     ASSERT_EQ(Uninstall(folder, L"/RemoveUserData"), 0);
     ASSERT_TRUE(WaitUntilRemoved(folder));
     EXPECT_FALSE(Exists(shortcut));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// The installer's reading of an access list, on lists Wine cannot keep on a folder: modify
+// for Users on the folder and what is made in it, in the order Windows reads the entries.
+TEST(InstallerAccessCheck, SeesUsersModifyRightsOnlyWhereTheListGrantsThem) {
+    const struct {
+        const wchar_t* sddl;
+        bool granted;
+    } cases[] = {
+        {L"D:(A;OICI;0x1301bf;;;BU)", true},
+        {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)", true},
+        {L"D:(A;OICI;FA;;;BU)", true},
+        {L"D:(A;OICI;0x1200a9;;;BU)", false},                  // read and run only
+        {L"D:(A;CI;0x1301bf;;;BU)", false},                    // not for the files made in it
+        {L"D:(A;OICI;0x1301bf;;;WD)", false},                  // somebody else
+        {L"D:(A;OICI;0x1301bf;;;S-1-5-32-546)", false},        // Guests
+        {L"D:(D;OICI;FW;;;BU)(A;OICI;0x1301bf;;;BU)", false},  // denied first
+        {L"D:", false},
+        {L"nodescriptor", false},
+    };
+    std::wstring line = L"\"" + e2e::WinePath(MIAOLAN_ACL_PROBE) + L"\"";
+    long expected = 0;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        line += L" " + std::wstring(cases[i].sddl);
+        if (cases[i].granted) expected |= 1L << i;
+    }
+    EXPECT_EQ(e2e::RunToEnd(line, kWait), expected);
 }
 
 }  // namespace
