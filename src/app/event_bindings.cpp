@@ -37,7 +37,7 @@ bool MainEvents(Program& p, const Event& e) {
         p.OnTrayEvent(e.value);
         return true;
     }
-    if (e.kind == EventKind::EndRequested) ExitProgram();  // another process, e.g. the uninstaller
+    if (e.kind == EventKind::EndRequested) p.Exit();  // another process, e.g. the uninstaller
     if (e.kind == EventKind::Destroying) {
         RemoveTrayIcon();
         Common(core::WindowKind::Main, e);
