@@ -99,6 +99,7 @@ node::Config TestConfig(const std::string& cacheDir) {
     c.pageSize = 7;
     c.pregenerate = false;
     c.httpThreads = 4;
+    c.adminPort = 0;
     return c;
 }
 

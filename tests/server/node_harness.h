@@ -48,6 +48,7 @@ class RunningNode {
     node::Node* operator->() { return node_.get(); }
     int packPort() const { return node_->packPort(); }
     int httpPort() const { return node_->httpPort(); }
+    int adminPort() const { return node_->adminPort(); }
 
   private:
     std::unique_ptr<node::Node> node_;
