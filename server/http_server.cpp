@@ -194,7 +194,7 @@ struct HttpCallbacks {
         MHD_suspend_connection(mc);
         {
             std::lock_guard<std::mutex> lock(s.jobsMutex_);
-            s.jobs_.push_back([mc, x, later = std::move(a.later), name = s.name_] {
+            s.jobs_.push_back([mc, x, later = std::move(a.later), name = s.name_, wake = s.wakeFd_] {
                 auto made = std::make_unique<HttpAnswer>();
                 try {
                     *made = later();
@@ -205,6 +205,9 @@ struct HttpCallbacks {
                 made->later = nullptr;
                 x->ready = std::move(made);
                 MHD_resume_connection(mc);
+                // The library's own signal does not reach an outside epoll loop: wake ours.
+                uint64_t one = 1;
+                (void)!write(wake, &one, sizeof one);
             });
         }
         s.jobsReady_.notify_one();
@@ -343,6 +346,8 @@ void HttpServer::Loop() {
             return;
         }
         if (p[1].revents) {
+            uint64_t count;
+            (void)!read(wakeFd_, &count, sizeof count);
             std::lock_guard<std::mutex> lock(jobsMutex_);
             if (stop_) return;
         }
