@@ -1,15 +1,17 @@
 // Load and preview benchmark of the node.
 //
 //   node_bench [--clients 500] [--seconds 30] [--catalogue DIR] [--node PATH]
-//   node_bench --crowd [--idle 10000] [--clients 500] [--think-ms 200] [--seconds 20] [--catalogue DIR]
-//   node_bench --web-crowd [--fetchers 50] [--slow 64] [--idle 1000] [--seconds 20] [--catalogue DIR]
+//   node_bench --crowd [--idle 10000] [--clients 500] [--think-ms 200] [--seconds 20] [--rounds 3]
+//   [--catalogue DIR] node_bench --web-crowd [--fetchers 50] [--slow 64] [--idle 1000] [--seconds 20]
+//   [--rounds 3] [--catalogue DIR]
 //
 // --crowd: the active clients browse (a request, its reply, a pause of up to --think-ms) alone,
 // then beside a crowd of idle clients that each send
 // their keep-alive "&4" every 1-60 s as the program does; prints both p99s, their ratio, the
 // node's RSS and its memory per idle client. --web-crowd: clients fetch previews over HTTP
 // alone, then beside slow clients trickling headers a byte every 0.5 s and idle connections
-// (both reconnecting whenever the node ends them); prints both p99s and their ratio. Clients
+// (both reconnecting whenever the node ends them); prints both p99s and their ratio. Each round
+// measures alone and beside, so both see the same machine; medians and ranges close. Clients
 // come from many 127.x.y.z addresses, as the node's per-address shares expect.
 //
 // 1. Starts miaolan-node on free ports over the catalogue (default build/demo-catalogue) and
@@ -39,6 +41,7 @@
 #include <queue>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +140,20 @@ long RssKb(pid_t pid, const char* field) {
     while (std::getline(in, line))
         if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
     return -1;
+}
+
+// CPU seconds the process has used (user + system).
+double CpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream rest(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i)
+        if (i >= 14) ticks += std::atof(field.c_str());
+    return ticks / sysconf(_SC_CLK_TCK);
 }
 
 struct Client {
@@ -571,8 +588,17 @@ void RaiseOwnFileLimit() {
     }
 }
 
+std::string Spread(std::vector<double> v, const char* format) {
+    std::sort(v.begin(), v.end());
+    char buf[128];
+    std::string f = std::string("median ") + format + " (" + format + " .. " + format + ")";
+    std::snprintf(buf, sizeof buf, f.c_str(), v[v.size() / 2], v.front(), v.back());
+    return buf;
+}
+
+// Each round browses alone, then beside the crowd, so both see the same machine.
 int CrowdMain(const std::string& nodePath, const std::string& catalogue, int active, int idle, double seconds,
-              int thinkMs) {
+              int thinkMs, int rounds) {
     RaiseOwnFileLimit();
     fs::path work = fs::temp_directory_path() / ("miaolan-node-crowd-" + std::to_string(getpid()));
     NodeRun node = StartNode(nodePath, catalogue, work, "pregenerate = false\n");
@@ -581,48 +607,62 @@ int CrowdMain(const std::string& nodePath, const std::string& catalogue, int act
     Work w = BuildWork(probe);
     close(probe);
     std::printf(
-        "crowd: %d active clients (a pause of 0-%d ms after each reply) for %.0f s alone, then beside %d "
-        "idle ones\n",
-        active, thinkMs, seconds, idle);
+        "crowd: %d rounds of %d active clients (a pause of 0-%d ms after each reply) for %.0f s alone, then "
+        "beside %d idle ones\n",
+        rounds, active, thinkMs, seconds, idle);
     std::fflush(stdout);
-    Phase alone = Browse(node.packPort, active, seconds, w, thinkMs);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    long rssBefore = RssKb(node.pid, "VmRSS:");
-    IdleCrowd crowd;
-    auto t0 = Clock::now();
-    if (!crowd.Connect(node.packPort, idle, 10)) {
-        std::fprintf(stderr, "node_bench: could not connect every idle client (open-file limit?)\n");
+    std::vector<double> ratios, aloneP99, besideP99, perIdle, rssPeak;
+    for (int r = 0; r < rounds; ++r) {
+        double cpu0 = CpuSeconds(node.pid);
+        Phase alone = Browse(node.packPort, active, seconds, w, thinkMs);
+        double cpuAlone = CpuSeconds(node.pid) - cpu0;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        long rssBefore = RssKb(node.pid, "VmRSS:");
+        IdleCrowd crowd;
+        auto t0 = Clock::now();
+        if (!crowd.Connect(node.packPort, idle, 10)) {
+            std::fprintf(stderr, "node_bench: could not connect every idle client (open-file limit?)\n");
+            crowd.Stop();
+            StopNode(node);
+            return 1;
+        }
+        double connectS = std::chrono::duration<double>(Clock::now() - t0).count();
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        long rssIdle = RssKb(node.pid, "VmRSS:");
+        cpu0 = CpuSeconds(node.pid);
+        Phase beside = Browse(node.packPort, active, seconds, w, thinkMs);
+        double cpuBeside = CpuSeconds(node.pid) - cpu0;
+        long rssAfter = RssKb(node.pid, "VmRSS:");
+        long dropped = crowd.dropped(), keepAlives = crowd.sent();
         crowd.Stop();
-        StopNode(node);
-        return 1;
+        std::printf(
+            "crowd: round %d: alone %zu replies p50 %.2f ms p99 %.2f ms; beside %zu replies p50 %.2f ms p99 "
+            "%.2f ms; ratio %.2f; errors %ld/%ld; %d idle connected in %.1f s, %ld keep-alives, %ld dropped; "
+            "node RSS %ld KB before, %ld KB with the crowd, %ld KB after; node CPU %.1f s alone, %.1f s "
+            "beside\n",
+            r + 1, alone.replies, alone.p50, alone.p99, beside.replies, beside.p50, beside.p99,
+            alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0, alone.errors, beside.errors, idle, connectS,
+            keepAlives, dropped, rssBefore, rssIdle, rssAfter, cpuAlone, cpuBeside);
+        std::fflush(stdout);
+        ratios.push_back(alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0);
+        aloneP99.push_back(alone.p99);
+        besideP99.push_back(beside.p99);
+        perIdle.push_back(static_cast<double>(rssIdle - rssBefore) / idle);
+        rssPeak.push_back(std::max(rssIdle, rssAfter) / 1024.0);
+        std::this_thread::sleep_for(std::chrono::seconds(2));  // the node lets the crowd go
     }
-    double connectS = std::chrono::duration<double>(Clock::now() - t0).count();
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    long rssIdle = RssKb(node.pid, "VmRSS:");
-    Phase beside = Browse(node.packPort, active, seconds, w, thinkMs);
-    long rssAfter = RssKb(node.pid, "VmRSS:");
-    long dropped = crowd.dropped(), keepAlives = crowd.sent();
-    crowd.Stop();
     StopNode(node);
-    std::printf("crowd: alone  %zu replies, p50 %.2f ms, p99 %.2f ms, errors %ld\n", alone.replies, alone.p50,
-                alone.p99, alone.errors);
-    std::printf("crowd: beside %zu replies, p50 %.2f ms, p99 %.2f ms, errors %ld\n", beside.replies,
-                beside.p50, beside.p99, beside.errors);
-    std::printf("crowd: p99 ratio beside/alone %.2f (goal <= 1.5, p99 < 20 ms)\n",
-                alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0);
-    std::printf(
-        "crowd: %d idle connected in %.1f s, %ld keep-alives sent, %ld dropped by the node; node RSS %ld KB "
-        "before, %ld KB with the idle crowd, %ld KB after browsing beside it (goal < 200 MB); %.2f KB per "
-        "idle "
-        "client\n",
-        idle, connectS, keepAlives, dropped, rssBefore, rssIdle, rssAfter,
-        static_cast<double>(rssIdle - rssBefore) / idle);
+    std::printf("crowd: p99 alone %s ms; beside the crowd %s ms (goal < 20 ms)\n",
+                Spread(aloneP99, "%.2f").c_str(), Spread(besideP99, "%.2f").c_str());
+    std::printf("crowd: p99 ratio beside/alone %s (goal <= 1.5)\n", Spread(ratios, "%.2f").c_str());
+    std::printf("crowd: node RSS with the crowd %s MB (goal < 200 MB); memory per idle client %s KB\n",
+                Spread(rssPeak, "%.1f").c_str(), Spread(perIdle, "%.2f").c_str());
     fs::remove_all(work);
     return 0;
 }
 
 int WebCrowdMain(const std::string& nodePath, const std::string& catalogue, int fetchers, int slow, int idle,
-                 double seconds) {
+                 double seconds, int rounds) {
     RaiseOwnFileLimit();
     fs::path work = fs::temp_directory_path() / ("miaolan-node-web-" + std::to_string(getpid()));
     NodeRun node = StartNode(nodePath, catalogue, work, "pregenerate = true\n");
@@ -650,26 +690,37 @@ int WebCrowdMain(const std::string& nodePath, const std::string& catalogue, int 
         return p;
     };
     run(2);  // every preview made and in the page cache
-    std::printf("web: %d clients fetch %zu previews for %.0f s alone, then beside %d slow and %d idle\n",
-                fetchers, previews.size(), seconds, slow, idle);
-    std::fflush(stdout);
-    Phase alone = run(seconds);
-    WebNuisance nuisance;
-    nuisance.Start(node.httpPort, slow, idle);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    Phase beside = run(seconds);
-    long open = nuisance.open(), reconnects = nuisance.reconnects();
-    long rss = RssKb(node.pid, "VmRSS:");
-    nuisance.Stop();
-    StopNode(node);
-    std::printf("web: alone  %zu answers, p50 %.2f ms, p99 %.2f ms, errors %ld\n", alone.replies, alone.p50,
-                alone.p99, alone.errors);
-    std::printf("web: beside %zu answers, p50 %.2f ms, p99 %.2f ms, errors %ld\n", beside.replies, beside.p50,
-                beside.p99, beside.errors);
     std::printf(
-        "web: p99 ratio beside/alone %.2f (goal <= 1.5); %ld nuisance connections open at the end, %ld "
-        "ended by the node and reopened; node RSS %ld KB\n",
-        alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0, open, reconnects, rss);
+        "web: %d rounds of %d clients fetching %zu previews for %.0f s alone, then beside %d slow and %d "
+        "idle\n",
+        rounds, fetchers, previews.size(), seconds, slow, idle);
+    std::fflush(stdout);
+    std::vector<double> ratios, aloneP99, besideP99;
+    for (int r = 0; r < rounds; ++r) {
+        Phase alone = run(seconds);
+        WebNuisance nuisance;
+        nuisance.Start(node.httpPort, slow, idle);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        Phase beside = run(seconds);
+        long open = nuisance.open(), reconnects = nuisance.reconnects();
+        long rss = RssKb(node.pid, "VmRSS:");
+        nuisance.Stop();
+        std::printf(
+            "web: round %d: alone %zu answers p50 %.2f ms p99 %.2f ms; beside %zu answers p50 %.2f ms p99 "
+            "%.2f ms; ratio %.2f; errors %ld/%ld; %ld nuisance connections open, %ld ended by the node "
+            "and reopened; node RSS %ld KB\n",
+            r + 1, alone.replies, alone.p50, alone.p99, beside.replies, beside.p50, beside.p99,
+            alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0, alone.errors, beside.errors, open, reconnects, rss);
+        std::fflush(stdout);
+        ratios.push_back(alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0);
+        aloneP99.push_back(alone.p99);
+        besideP99.push_back(beside.p99);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    StopNode(node);
+    std::printf("web: p99 alone %s ms; beside %s ms\n", Spread(aloneP99, "%.2f").c_str(),
+                Spread(besideP99, "%.2f").c_str());
+    std::printf("web: p99 ratio beside/alone %s (goal <= 1.5)\n", Spread(ratios, "%.2f").c_str());
     fs::remove_all(work);
     return 0;
 }
@@ -690,7 +741,7 @@ int main(int argc, char** argv) {
     std::string catalogue = std::string(MIAOLAN_BINARY_DIR) + "/../demo-catalogue";
     std::string nodePath = std::string(MIAOLAN_BINARY_DIR) + "/server/miaolan-node";
     std::string mode;
-    int idle = -1, fetchers = 50, slow = 64, thinkMs = 200;
+    int idle = -1, fetchers = 50, slow = 64, thinkMs = 200, rounds = 3;
     bool secondsGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -701,6 +752,8 @@ int main(int argc, char** argv) {
         if (i + 1 >= argc) return Usage();
         if (a == "--idle")
             idle = std::atoi(argv[++i]);
+        else if (a == "--rounds")
+            rounds = std::max(1, std::atoi(argv[++i]));
         else if (a == "--think-ms")
             thinkMs = std::atoi(argv[++i]);
         else if (a == "--fetchers")
@@ -729,9 +782,9 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     if (!secondsGiven && !mode.empty()) seconds = 20;
     if (mode == "--crowd")
-        return CrowdMain(nodePath, catalogue, clients, idle < 0 ? 10000 : idle, seconds, thinkMs);
+        return CrowdMain(nodePath, catalogue, clients, idle < 0 ? 10000 : idle, seconds, thinkMs, rounds);
     if (mode == "--web-crowd")
-        return WebCrowdMain(nodePath, catalogue, fetchers, slow, idle < 0 ? 1000 : idle, seconds);
+        return WebCrowdMain(nodePath, catalogue, fetchers, slow, idle < 0 ? 1000 : idle, seconds, rounds);
 
     // --- 1. protocol load ---
     fs::path work = fs::temp_directory_path() / ("miaolan-node-bench-" + std::to_string(getpid()));
