@@ -275,6 +275,9 @@ bool PackServer::ReadProxyHeader(Conn& c, const uint8_t* data, size_t len, size_
             used = len;
             return true;
         case ProxyParse::kBad:
+            // Most likely the balancer is not set to send the header: say so, once a minute.
+            share_.Refused(c.peer.substr(0, c.peer.rfind(':')),
+                           "no PROXY protocol header (is proxy_protocol_from right, and send-proxy set?)");
             MarkClosing(c, "no PROXY protocol header from the load balancer");
             return false;
         case ProxyParse::kDone:

@@ -150,6 +150,7 @@ TEST_F(NodeCrowd, BehindALoadBalancerTheShareIsTheClients) {
     EXPECT_EQ(Count(log, "connected from 203.0.113.7 via 127.0.0.1:"), 64u) << log;
     EXPECT_EQ(Count(log, "connected from 198.51.100.9 via 127.0.0.1:"), 1u) << log;
     EXPECT_EQ(Count(log, "pack: refused 203.0.113.7: 64 connections"), 1u) << log;
+    EXPECT_EQ(Count(log, "pack: refused 127.0.0.1: no PROXY protocol header"), 1u) << log;
 }
 
 }  // namespace
