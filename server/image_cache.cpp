@@ -48,6 +48,12 @@ std::string ImageCache::PathFor(const Picture& picture, Derived kind) const {
     return {};
 }
 
+std::string ImageCache::Ready(const Picture& picture, Derived kind) const {
+    std::string path = PathFor(picture, kind);
+    if (kind == Derived::kFull && !picture.needsJpeg) return path;
+    return FreshFile(path, picture.mtime) ? path : std::string();
+}
+
 std::string ImageCache::Ensure(const Picture& picture, Derived kind) {
     std::string path = PathFor(picture, kind);
     if (kind == Derived::kFull && !picture.needsJpeg) return path;

@@ -32,6 +32,8 @@ class ImageCache {
     // The file to send for `kind`: made now when missing or older than the source. Empty
     // when it cannot be made. kFull of a picture the client can decode is the source itself.
     std::string Ensure(const Picture& picture, Derived kind);
+    // The file to send when it is there and fresh, without making it; empty otherwise.
+    std::string Ready(const Picture& picture, Derived kind) const;
 
     // Makes every missing file of `catalogue` on a background thread; a later call (after a
     // rescan) replaces the earlier run.

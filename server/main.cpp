@@ -7,6 +7,7 @@
 //     --http HOST:PORT    HTTP address (default 127.0.0.1:1630)
 //     --cache DIR         previews, detail pictures and counts (default DIR/.miaolan-node)
 //     --admin-token T     enables POST /admin/notice and /admin/rescan with header X-Admin-Token
+//     --admin HOST:PORT   where the admin endpoint listens (default 127.0.0.1:1631)
 //     --verbose           one log line per request
 //
 // While it runs, lines on standard input are commands: "notice TEXT", "rescan", "clients",
@@ -33,7 +34,7 @@ int Usage(const char* why) {
     std::fprintf(
         stderr,
         "miaolan-node: %s\nusage: miaolan-node [--config FILE] [--listen HOST:PORT] [--http HOST:PORT] "
-        "[--cache DIR] [--admin-token T] [--verbose] [DIR]\n",
+        "[--cache DIR] [--admin-token T] [--admin HOST:PORT] [--verbose] [DIR]\n",
         why);
     return 2;
 }
@@ -75,7 +76,7 @@ void CommandLoop(node::Node& n, std::atomic<bool>& stop) {
 
 int main(int argc, char** argv) {
     node::Config config;
-    std::string configFile, dir, listen, http, cache, token;
+    std::string configFile, dir, listen, http, cache, token, admin;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string& out) {
@@ -93,6 +94,8 @@ int main(int argc, char** argv) {
             if (!value(cache)) return Usage("--cache needs a folder");
         } else if (a == "--admin-token") {
             if (!value(token)) return Usage("--admin-token needs a text");
+        } else if (a == "--admin") {
+            if (!value(admin)) return Usage("--admin needs HOST:PORT");
         } else if (a == "--verbose") {
             node::SetVerbose(true);
         } else if (a == "--help" || a == "-h") {
@@ -114,6 +117,8 @@ int main(int argc, char** argv) {
         return Usage("bad --listen address");
     if (!http.empty() && !node::ParseHostPort(http, config.httpHost, config.httpPort))
         return Usage("bad --http address");
+    if (!admin.empty() && !node::ParseHostPort(admin, config.adminHost, config.adminPort))
+        return Usage("bad --admin address");
     if (config.catalogueUtf8.empty()) return Usage("no catalogue folder");
 
     // Signals are taken by sigwait below, never by a handler on some worker thread.

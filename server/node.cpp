@@ -1,5 +1,9 @@
 #include "node.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
+
 #include "image_tools.h"
 #include "log.h"
 #include "sys/text.h"
@@ -10,6 +14,32 @@ Node::Node(Config config, std::string adminToken)
     : config_(std::move(config)), adminToken_(std::move(adminToken)) {}
 
 Node::~Node() { Stop(); }
+
+// Every client is a socket, so max_clients means nothing past the open-file limit. The soft
+// limit is raised as far as the hard one allows; a hard limit below the need is said plainly.
+void Node::RaiseOpenFileLimit() {
+    rlimit lim{};
+    if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
+    // Both servers full, the listeners, the cache and database files, the libraries' own.
+    rlim_t need =
+        static_cast<rlim_t>(config_.maxClients) + static_cast<rlim_t>(config_.httpMaxConnections) + 64 + 256;
+    if (lim.rlim_cur >= need) return;
+    rlim_t want = lim.rlim_max == RLIM_INFINITY ? need : std::min(need, lim.rlim_max);
+    if (want > lim.rlim_cur) {
+        rlimit raised = lim;
+        raised.rlim_cur = want;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) lim.rlim_cur = want;
+    }
+    if (lim.rlim_cur < need)
+        Log("node: the open-file limit is " + std::to_string(lim.rlim_cur) + " (hard limit " +
+            (lim.rlim_max == RLIM_INFINITY ? std::string("unlimited") : std::to_string(lim.rlim_max)) +
+            "), below the " + std::to_string(need) +
+            " that max_clients = " + std::to_string(config_.maxClients) +
+            " and http_max_connections = " + std::to_string(config_.httpMaxConnections) +
+            " need; clients past about " + std::to_string(lim.rlim_cur > 320 ? lim.rlim_cur - 320 : 0) +
+            " will be refused. Raise the hard limit (LimitNOFILE= in a systemd unit, nofile in "
+            "/etc/security/limits.conf, ulimit -Hn) or lower max_clients.");
+}
 
 std::shared_ptr<const Catalogue> Node::catalogue() const {
     std::lock_guard<std::mutex> lock(catalogueMutex_);
@@ -31,16 +61,28 @@ bool Node::Start(std::string& error) {
     if (!counts_.Open(config_.cacheUtf8 + "/counts.sqlite", error)) return false;
     catalogue_ = std::make_shared<Catalogue>();
 
-    HttpHooks hooks;
-    hooks.catalogue = [this] { return catalogue(); };
-    hooks.notice = [this](const std::string& text) { SendNotice(text); };
-    hooks.rescan = [this] { return Rescan(); };
-    hooks.adminToken = adminToken_;
-    http_ = std::make_unique<HttpServer>(*cache_, hooks, config_.httpThreads);
+    RaiseOpenFileLimit();
+    HttpLimits web;
+    web.maxConnections = config_.httpMaxConnections;
+    web.perAddress = config_.httpPerAddress;
+    web.workers = config_.httpThreads;
+    http_ = std::make_unique<HttpServer>("http", web, PictureRoutes(*cache_, [this] { return catalogue(); }));
     if (!http_->Start(config_.httpHost, config_.httpPort, error)) return false;
     // Mirrors are settled once the HTTP port is known: the default one is this node itself.
     config_.httpPort = http_->port();
     CompleteConfig(config_);
+    if (!adminToken_.empty()) {
+        AdminHooks hooks;
+        hooks.token = adminToken_;
+        hooks.notice = [this](const std::string& text) { SendNotice(text); };
+        hooks.rescan = [this] { return Rescan(); };
+        HttpLimits few;
+        few.maxConnections = 64;
+        few.perAddress = 16;
+        few.workers = 1;
+        admin_ = std::make_unique<HttpServer>("admin", few, AdminRoutes(hooks));
+        if (!admin_->Start(config_.adminHost, config_.adminPort, error)) return false;
+    }
 
     Rescan();
 
@@ -50,6 +92,8 @@ bool Node::Start(std::string& error) {
     limits.maxPendingReplyBytes = config_.maxPendingReplyBytes;
     limits.clientTimeoutSeconds = config_.clientTimeoutSeconds;
     limits.maxClients = config_.maxClients;
+    limits.maxPerAddress = config_.maxClientsPerAddress;
+    limits.proxyFrom = config_.proxyFrom;
     pack_ =
         std::make_unique<PackServer>(limits, [this](std::string_view body, Session& s, std::string* what) {
             return protocol_->Handle(body, s, what);
@@ -57,8 +101,9 @@ bool Node::Start(std::string& error) {
     if (!pack_->Start(config_.listenHost, config_.listenPort, error)) return false;
     started_ = true;
     Log("node: protocol on " + config_.listenHost + ":" + std::to_string(pack_->port()) + ", HTTP on " +
-        config_.httpHost + ":" + std::to_string(http_->port()) + ", node id " +
-        sys::GbkToUtf8(config_.mirrors[0].id));
+        config_.httpHost + ":" + std::to_string(http_->port()) +
+        (admin_ ? ", admin on " + config_.adminHost + ":" + std::to_string(admin_->port()) : std::string()) +
+        ", node id " + sys::GbkToUtf8(config_.mirrors[0].id));
     return true;
 }
 
@@ -66,6 +111,7 @@ void Node::Stop() {
     bool wasStarted = started_;
     started_ = false;
     if (pack_) pack_->Stop();
+    if (admin_) admin_->Stop();
     if (http_) http_->Stop();
     if (cache_) cache_->StopPregeneration();
     counts_.Close();

@@ -1,5 +1,5 @@
-// One running node: the catalogue, the counts, the picture cache, the protocol server and the
-// web server, started and stopped together.
+// One running node: the catalogue, the counts, the picture cache, the protocol server, the
+// web server and the admin endpoint, started and stopped together.
 #pragma once
 
 #include <memory>
@@ -34,12 +34,15 @@ class Node {
 
     int packPort() const { return pack_ ? pack_->port() : 0; }
     int httpPort() const { return http_ ? http_->port() : 0; }
+    int adminPort() const { return admin_ ? admin_->port() : 0; }
     size_t clients() const { return pack_ ? pack_->clients() : 0; }
     const Config& config() const { return config_; }
     std::shared_ptr<const Catalogue> catalogue() const;
     CountsStore& counts() { return counts_; }
 
   private:
+    void RaiseOpenFileLimit();
+
     Config config_;
     std::string adminToken_;
     CountsStore counts_;
@@ -49,6 +52,7 @@ class Node {
     std::mutex rescanMutex_;
     std::unique_ptr<Protocol> protocol_;
     std::unique_ptr<HttpServer> http_;
+    std::unique_ptr<HttpServer> admin_;
     std::unique_ptr<PackServer> pack_;
     bool started_ = false;
 };

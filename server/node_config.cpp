@@ -1,5 +1,7 @@
 #include "node_config.h"
 
+#include <arpa/inet.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -136,6 +138,25 @@ bool LoadConfigFile(const std::string& pathUtf8, Config& config, std::string& er
                 if (!ToPositiveInt(value, config.clientTimeoutSeconds)) return bad("bad client_timeout");
             } else if (key == "max_clients") {
                 if (!ToPositiveInt(value, config.maxClients)) return bad("bad max_clients");
+            } else if (key == "max_clients_per_address") {
+                if (!ToPositiveInt(value, config.maxClientsPerAddress))
+                    return bad("bad max_clients_per_address");
+            } else if (key == "http_max_connections") {
+                if (!ToPositiveInt(value, config.httpMaxConnections)) return bad("bad http_max_connections");
+            } else if (key == "http_connections_per_address") {
+                if (!ToPositiveInt(value, config.httpPerAddress))
+                    return bad("bad http_connections_per_address");
+            } else if (key == "admin") {
+                if (!ParseHostPort(value, config.adminHost, config.adminPort))
+                    return bad("bad admin address");
+            } else if (key == "proxy_protocol_from") {
+                config.proxyFrom.clear();
+                for (const auto& a : SplitFolders(value)) {
+                    unsigned char buf[16];
+                    if (inet_pton(AF_INET, a.c_str(), buf) != 1 && inet_pton(AF_INET6, a.c_str(), buf) != 1)
+                        return bad("bad address in proxy_protocol_from: " + a);
+                    config.proxyFrom.push_back(a);
+                }
             } else if (key == "http_threads") {
                 if (!ToPositiveInt(value, config.httpThreads) || config.httpThreads > 256)
                     return bad("bad http_threads");

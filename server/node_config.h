@@ -46,11 +46,21 @@ struct Config {
 
     int pageSize = 15;
     int clientTimeoutSeconds = 180;
-    int maxClients = 4096;
+    int maxClients = 16384;
+    int maxClientsPerAddress = 64;  // pack connections one client address may hold
     size_t maxRequestBytes = 64 * 1024;
     size_t maxPendingReplyBytes = 1024 * 1024;
-    // Each keep-alive connection holds a worker until it goes quiet, so there are plenty.
-    int httpThreads = 32;
+    int httpMaxConnections = 4096;
+    int httpPerAddress = 64;  // HTTP connections one client address may hold
+    // Threads that make previews and detail pictures not yet in the cache; connections are
+    // served by one event thread whatever their number.
+    int httpThreads = 4;
+    // The admin endpoint's own listener, used when an admin token is given.
+    std::string adminHost = "127.0.0.1";
+    int adminPort = 1631;
+    // Connections on the protocol port from these addresses (a load balancer) start with a
+    // PROXY protocol header naming the real client.
+    std::vector<std::string> proxyFrom;
     bool pregenerate = true;  // make previews in the background after each scan
 };
 

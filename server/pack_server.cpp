@@ -12,10 +12,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "log.h"
 #include "pack_frame.h"
+#include "proxy_header.h"
 
 namespace node {
 
@@ -23,6 +25,10 @@ struct PackServer::Conn {
     int fd = -1;
     uint64_t id = 0;
     std::string peer;
+    std::string address;  // counted in share_; empty until the PROXY header named the client
+    std::string proxyIn;  // PROXY header bytes received so far
+    bool awaitingProxy = false;
+    std::chrono::steady_clock::time_point connected;
     pack::Decoder decoder;
     std::string out;
     size_t outSent = 0;
@@ -59,7 +65,8 @@ std::string PeerName(const sockaddr_storage& ss) {
 
 }  // namespace
 
-PackServer::PackServer(PackLimits limits, Handler handler) : limits_(limits), handler_(std::move(handler)) {}
+PackServer::PackServer(PackLimits limits, Handler handler)
+    : limits_(std::move(limits)), handler_(std::move(handler)), share_("pack", limits_.maxPerAddress) {}
 
 PackServer::~PackServer() { Stop(); }
 
@@ -120,6 +127,7 @@ void PackServer::Stop() {
     }
     for (Conn* c : conns_) {
         if (!c) continue;
+        if (!c->address.empty()) share_.Remove(c->address);
         close(c->fd);
         delete c;
     }
@@ -191,12 +199,16 @@ void PackServer::Loop() {
         auto now = std::chrono::steady_clock::now();
         bool sweep = now - lastSweep >= std::chrono::seconds(1);
         if (sweep) lastSweep = now;
-        if (sweep)
-            for (Conn* c : conns_)
-                if (c && !c->closing &&
-                    now - c->lastAlive > std::chrono::seconds(limits_.clientTimeoutSeconds))
-                    MarkClosing(
-                        *c, "silent for more than " + std::to_string(limits_.clientTimeoutSeconds) + " s");
+        for (size_t i = 0; sweep && i < conns_.size(); ++i) {
+            Conn* c = conns_[i];
+            if (!c || c->closing) continue;
+            if (c->awaitingProxy && now - c->connected > std::chrono::seconds(limits_.proxyHeaderSeconds))
+                MarkClosing(
+                    *c, "no PROXY protocol header in " + std::to_string(limits_.proxyHeaderSeconds) + " s");
+            else if (now - c->lastAlive > std::chrono::seconds(limits_.clientTimeoutSeconds))
+                MarkClosing(*c,
+                            "silent for more than " + std::to_string(limits_.clientTimeoutSeconds) + " s");
+        }
         std::vector<int> closing;
         closing.swap(closing_);
         for (int fd : closing) Close(fd);
@@ -214,8 +226,17 @@ void PackServer::Accept() {
             return;
         }
         std::string peer = PeerName(ss);
+        std::string address = AddressText(reinterpret_cast<const sockaddr*>(&ss));
         if (clientCount_ >= static_cast<size_t>(limits_.maxClients)) {
-            Log("pack: refused " + peer + ": " + std::to_string(limits_.maxClients) + " clients already");
+            share_.Refused(address,
+                           std::to_string(limits_.maxClients) + " clients already, the most this node takes");
+            close(fd);
+            continue;
+        }
+        bool viaProxy =
+            std::find(limits_.proxyFrom.begin(), limits_.proxyFrom.end(), address) != limits_.proxyFrom.end();
+        if (!viaProxy && !share_.Allows(address)) {
+            share_.Refused(address, std::to_string(limits_.maxPerAddress) + " connections from it already");
             close(fd);
             continue;
         }
@@ -225,7 +246,12 @@ void PackServer::Accept() {
         c->fd = fd;
         c->id = nextId_++;
         c->peer = peer;
-        c->lastAlive = std::chrono::steady_clock::now();
+        c->lastAlive = c->connected = std::chrono::steady_clock::now();
+        c->awaitingProxy = viaProxy;
+        if (!viaProxy) {
+            c->address = address;
+            share_.Add(address);
+        }
         if (conns_.size() <= static_cast<size_t>(fd)) conns_.resize(fd + 1, nullptr);
         conns_[fd] = c;
         ++clientCount_;
@@ -233,8 +259,45 @@ void PackServer::Accept() {
         ev.events = EPOLLIN;
         ev.data.fd = fd;
         epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev);
-        Log("pack: #" + std::to_string(c->id) + " connected from " + peer);
+        if (Verbose() || !viaProxy) Log("pack: #" + std::to_string(c->id) + " connected from " + peer);
     }
+}
+
+// Reads the PROXY header at the start of a connection from a load balancer. Returns false
+// when the connection is to end; `used` tells how many of the bytes were header.
+bool PackServer::ReadProxyHeader(Conn& c, const uint8_t* data, size_t len, size_t& used) {
+    size_t before = c.proxyIn.size();
+    c.proxyIn.append(reinterpret_cast<const char*>(data), len);
+    size_t consumed = 0;
+    std::string source;
+    switch (ParseProxyHeader(c.proxyIn, consumed, source)) {
+        case ProxyParse::kNeedMore:
+            used = len;
+            return true;
+        case ProxyParse::kBad:
+            // Most likely the balancer is not set to send the header: say so, once a minute.
+            share_.Refused(c.peer.substr(0, c.peer.rfind(':')),
+                           "no PROXY protocol header (is proxy_protocol_from right, and send-proxy set?)");
+            MarkClosing(c, "no PROXY protocol header from the load balancer");
+            return false;
+        case ProxyParse::kDone:
+            break;
+    }
+    used = consumed - before;
+    c.proxyIn.clear();
+    c.proxyIn.shrink_to_fit();
+    c.awaitingProxy = false;
+    std::string address = source.empty() ? c.peer.substr(0, c.peer.rfind(':')) : source;
+    if (!share_.Allows(address)) {
+        share_.Refused(address, std::to_string(limits_.maxPerAddress) + " connections from it already");
+        MarkClosing(c, "refused: share of " + address + " taken");
+        return false;
+    }
+    c.address = address;
+    share_.Add(address);
+    if (!source.empty()) c.peer = source + " via " + c.peer;
+    Log("pack: #" + std::to_string(c.id) + " connected from " + c.peer);
+    return true;
 }
 
 void PackServer::ReadFrom(Conn& c) {
@@ -253,7 +316,15 @@ void PackServer::ReadFrom(Conn& c) {
             }
             return;
         }
-        bool ok = c.decoder.Feed(buf, static_cast<size_t>(n), [&](const uint8_t* body, size_t len) {
+        const uint8_t* data = buf;
+        size_t len = static_cast<size_t>(n);
+        if (c.awaitingProxy) {
+            size_t used = 0;
+            if (!ReadProxyHeader(c, data, len, used)) return;
+            data += used;
+            len -= used;
+        }
+        bool ok = c.decoder.Feed(data, len, [&](const uint8_t* body, size_t len) {
             if (c.closing) return;
             c.lastAlive = std::chrono::steady_clock::now();
             std::string what;
@@ -339,7 +410,9 @@ void PackServer::Close(int fd) {
     epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
     close(fd);
     --clientCount_;
-    Log("pack: #" + std::to_string(c->id) + " " + c->peer + " disconnected: " + why);
+    if (!c->address.empty()) share_.Remove(c->address);
+    if (Verbose() || !c->address.empty())
+        Log("pack: #" + std::to_string(c->id) + " " + c->peer + " disconnected: " + why);
     delete c;
 }
 

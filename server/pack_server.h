@@ -1,7 +1,8 @@
 // The TCP side of the node: pack-framed packets on many connections, one epoll thread. Each
 // complete packet goes to the handler; its reply, if any, goes back on the same connection.
 // Bad framing, a client that does not read its replies, or one silent for too long is
-// disconnected and logged; everyone else is served on.
+// disconnected and logged; everyone else is served on. One address holds at most its share
+// of the connections; behind a load balancer the PROXY protocol names the real client.
 #pragma once
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "address_share.h"
 #include "protocol.h"
 
 namespace node {
@@ -22,7 +24,12 @@ struct PackLimits {
     size_t maxRequestBytes = 64 * 1024;
     size_t maxPendingReplyBytes = 1024 * 1024;
     int clientTimeoutSeconds = 180;
-    int maxClients = 4096;
+    int maxClients = 16384;
+    int maxPerAddress = 64;  // connections one client address may hold
+    // Connections from these addresses begin with a PROXY protocol header naming the client;
+    // shares and logs then count that client.
+    std::vector<std::string> proxyFrom;
+    int proxyHeaderSeconds = 10;
 };
 
 class PackServer {
@@ -49,7 +56,9 @@ class PackServer {
     struct Conn;
     void Loop();
     void Accept();
+    bool Admit(Conn& c, const std::string& address);
     void ReadFrom(Conn& c);
+    bool ReadProxyHeader(Conn& c, const uint8_t* data, size_t len, size_t& used);
     void Queue(Conn& c, std::string_view body);
     void FlushOut(Conn& c);
     void MarkClosing(Conn& c, const std::string& why);
@@ -70,6 +79,7 @@ class PackServer {
     std::vector<Conn*> conns_;  // indexed by fd
     std::vector<int> closing_;  // closed after the current batch of events
     uint64_t nextId_ = 1;
+    AddressShare share_;
 };
 
 }  // namespace node

@@ -99,6 +99,7 @@ node::Config TestConfig(const std::string& cacheDir) {
     c.pageSize = 7;
     c.pregenerate = false;
     c.httpThreads = 4;
+    c.adminPort = 0;
     return c;
 }
 
@@ -110,8 +111,7 @@ RunningNode::RunningNode(node::Config config, std::string adminToken)
 
 RunningNode::~RunningNode() { node_->Stop(); }
 
-namespace {
-int ConnectLoopback(int port) {
+int ConnectFrom(const std::string& source, int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     timeval tv{10, 0};
@@ -119,6 +119,11 @@ int ConnectLoopback(int port) {
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     sockaddr_in a{};
     a.sin_family = AF_INET;
+    if (inet_pton(AF_INET, source.c_str(), &a.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -127,9 +132,12 @@ int ConnectLoopback(int port) {
     }
     return fd;
 }
+
+namespace {
+int ConnectLoopback(int port) { return ConnectFrom("127.0.0.1", port); }
 }  // namespace
 
-PackClient::PackClient(int port) : fd_(ConnectLoopback(port)) {}
+PackClient::PackClient(int port, const std::string& source) : fd_(ConnectFrom(source, port)) {}
 
 PackClient::~PackClient() {
     if (fd_ >= 0) close(fd_);

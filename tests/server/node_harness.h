@@ -48,15 +48,20 @@ class RunningNode {
     node::Node* operator->() { return node_.get(); }
     int packPort() const { return node_->packPort(); }
     int httpPort() const { return node_->httpPort(); }
+    int adminPort() const { return node_->adminPort(); }
 
   private:
     std::unique_ptr<node::Node> node_;
 };
 
+// A blocking TCP connection to 127.0.0.1:port from the loopback address `source`, with 10 s
+// receive and send time-outs; -1 when it cannot be made.
+int ConnectFrom(const std::string& source, int port);
+
 // A pack client over a blocking socket with receive and send time-outs.
 class PackClient {
   public:
-    explicit PackClient(int port);
+    explicit PackClient(int port, const std::string& source = "127.0.0.1");
     ~PackClient();
     bool connected() const { return fd_ >= 0; }
     int fd() const { return fd_; }
