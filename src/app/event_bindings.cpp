@@ -37,7 +37,10 @@ bool MainEvents(Program& p, const Event& e) {
         p.OnTrayEvent(e.value);
         return true;
     }
-    if (e.kind == EventKind::EndRequested) p.Exit();  // another process, e.g. the uninstaller
+    if (e.kind == EventKind::EndRequested) {
+        p.Exit();  // another process asked, e.g. the uninstaller
+        return true;
+    }
     if (e.kind == EventKind::Destroying) {
         RemoveTrayIcon();
         Common(core::WindowKind::Main, e);
