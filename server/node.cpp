@@ -28,7 +28,10 @@ bool Node::Start(std::string& error) {
     if (config_.cacheUtf8.empty()) config_.cacheUtf8 = config_.catalogueUtf8 + "/.miaolan-node";
     cache_ = std::make_unique<ImageCache>(config_.cacheUtf8);
     if (!cache_->CreateFolders(error)) return false;
-    if (!counts_.Open(config_.cacheUtf8 + "/counts.sqlite", error)) return false;
+    bool shared = IsPostgresUri(config_.database);
+    auto database = shared ? OpenPostgresCounts(config_.database, error)
+                           : OpenSqliteCounts(config_.cacheUtf8 + "/counts.sqlite", error);
+    if (!database || !counts_.Open(std::move(database), error)) return false;
     catalogue_ = std::make_shared<Catalogue>();
 
     HttpHooks hooks;
@@ -42,7 +45,7 @@ bool Node::Start(std::string& error) {
     config_.httpPort = http_->port();
     CompleteConfig(config_);
 
-    Rescan();
+    RescanHere();
 
     protocol_ = std::make_unique<Protocol>(config_, counts_, *cache_, [this] { return catalogue(); });
     PackLimits limits;
@@ -55,6 +58,14 @@ bool Node::Start(std::string& error) {
             return protocol_->Handle(body, s, what);
         });
     if (!pack_->Start(config_.listenHost, config_.listenPort, error)) return false;
+    if (shared) {
+        ClusterBus::Handlers bus;
+        bus.notice = [this](const std::string& text) { NoticeHere(text); };
+        bus.rescan = [this] { RescanHere(); };
+        bus.countsChanged = [this] { counts_.Poke(); };
+        bus_ = std::make_unique<ClusterBus>(config_.database, bus);
+        if (!bus_->Start(error)) return false;
+    }
     started_ = true;
     Log("node: protocol on " + config_.listenHost + ":" + std::to_string(pack_->port()) + ", HTTP on " +
         config_.httpHost + ":" + std::to_string(http_->port()) + ", node id " +
@@ -65,6 +76,7 @@ bool Node::Start(std::string& error) {
 void Node::Stop() {
     bool wasStarted = started_;
     started_ = false;
+    if (bus_) bus_->Stop();
     if (pack_) pack_->Stop();
     if (http_) http_->Stop();
     if (cache_) cache_->StopPregeneration();
@@ -73,6 +85,12 @@ void Node::Stop() {
 }
 
 std::string Node::Rescan() {
+    std::string report = RescanHere();
+    if (bus_) bus_->PostRescan();
+    return report;
+}
+
+std::string Node::RescanHere() {
     std::lock_guard<std::mutex> lock(rescanMutex_);
     std::string report;
     auto fresh = ScanCatalogue(config_, &report);
@@ -86,6 +104,11 @@ std::string Node::Rescan() {
 }
 
 void Node::SendNotice(const std::string& textGbk) {
+    NoticeHere(textGbk);
+    if (bus_ && !bus_->PostNotice(textGbk)) Log("notice: too long for the other nodes; sent only here");
+}
+
+void Node::NoticeHere(const std::string& textGbk) {
     if (!pack_ || !protocol_) return;
     Log("notice: " + LogText(textGbk, 200));
     pack_->Broadcast(protocol_->NoticeMessage(textGbk));

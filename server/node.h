@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalogue.h"
+#include "cluster_bus.h"
 #include "counts_store.h"
 #include "http_server.h"
 #include "image_cache.h"
@@ -27,9 +28,10 @@ class Node {
     bool Start(std::string& error);
     void Stop();
 
-    // Scans the catalogue again and swaps the result in; returns the scan summary.
+    // Scans the catalogue again and swaps the result in; returns the scan summary. In a
+    // cluster the other nodes scan too.
     std::string Rescan();
-    // Sends "&通用" with the text to every connected client.
+    // Sends "&通用" with the text to every connected client, in a cluster those of every node.
     void SendNotice(const std::string& textGbk);
 
     int packPort() const { return pack_ ? pack_->port() : 0; }
@@ -40,6 +42,9 @@ class Node {
     CountsStore& counts() { return counts_; }
 
   private:
+    std::string RescanHere();
+    void NoticeHere(const std::string& textGbk);
+
     Config config_;
     std::string adminToken_;
     CountsStore counts_;
@@ -50,6 +55,7 @@ class Node {
     std::unique_ptr<Protocol> protocol_;
     std::unique_ptr<HttpServer> http_;
     std::unique_ptr<PackServer> pack_;
+    std::unique_ptr<ClusterBus> bus_;  // only with a shared PostgreSQL database
     bool started_ = false;
 };
 

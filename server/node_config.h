@@ -52,6 +52,10 @@ struct Config {
     // Each keep-alive connection holds a worker until it goes quiet, so there are plenty.
     int httpThreads = 32;
     bool pregenerate = true;  // make previews in the background after each scan
+    // Where the counts live: empty or "sqlite" for counts.sqlite in the cache folder, or a
+    // PostgreSQL address (postgresql://...) shared by the nodes of a cluster, which then also
+    // carries notices and rescans to every node.
+    std::string database;
 };
 
 // The fourteen category names in tab order: the seven 4K ones, then the seven HD ones.
