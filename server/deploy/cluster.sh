@@ -176,7 +176,10 @@ EOF
     { say "nginx did not start (is port $pictures free?)"; stop_all; exit 1; }
 
   # HAProxy: the pack port of both nodes, each checked by a hello it must answer.
-  sed -e "s|@DIR@|$dir|g; s|@FRONT@|$front|; s|@PACK1@|${pack[1]}|; s|@PACK2@|${pack[2]}|" \
+  local hard maxconn=40000
+  hard=$(ulimit -Hn)
+  if [ "$hard" != unlimited ] && [ $(((hard - 200) / 2)) -lt $maxconn ]; then maxconn=$(((hard - 200) / 2)); fi
+  sed -e "s|@DIR@|$dir|g; s|@MAXCONN@|$maxconn|; s|@FRONT@|$front|; s|@PACK1@|${pack[1]}|; s|@PACK2@|${pack[2]}|" \
     "$here/haproxy.cfg.in" >"$dir/haproxy.cfg"
   haproxy -q -c -f "$dir/haproxy.cfg" ||
     { say "HAProxy refused its configuration"; stop_all; exit 1; }
