@@ -55,9 +55,14 @@ class PostgresCounts : public CountsDatabase {
         // Wakes the other nodes' readers; delivered only if the transaction commits.
         ok = ok && conn_.Exec("NOTIFY miaolan_counts") && conn_.Exec("COMMIT");
         if (!ok) {
-            Log("counts: write to PostgreSQL failed: " + conn_.LastError());
+            // Said once; the counts stay pending and are tried again each second.
+            if (!failing_)
+                Log("counts: cannot write to PostgreSQL (" + conn_.LastError() + "); kept until it is back");
             conn_.Exec("ROLLBACK");
+        } else if (failing_) {
+            Log("counts: written to PostgreSQL again");
         }
+        failing_ = !ok;
         return ok;
     }
 
@@ -89,6 +94,7 @@ class PostgresCounts : public CountsDatabase {
 
     PgConnection conn_;
     int64_t lastRev_ = 0;
+    bool failing_ = false;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "log.h"
+
 namespace node {
 
 PgConnection::PgConnection(std::string uri, std::string application)
@@ -27,7 +29,18 @@ bool PgConnection::Ready() {
     const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
     const char* values[] = {"3", application_.c_str(), uri_.c_str(), nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
-    if (conn_ && PQstatus(conn_) == CONNECTION_OK) return true;
+    if (conn_ && PQstatus(conn_) == CONNECTION_OK) {
+        // The server's own words (a shutdown, a warning) go to the node's log, not raw to stderr.
+        PQsetNoticeProcessor(
+            conn_,
+            [](void*, const char* message) {
+                std::string m = message;
+                while (!m.empty() && m.back() == '\n') m.pop_back();
+                Log("postgres: " + m);
+            },
+            nullptr);
+        return true;
+    }
     error_ = conn_ ? PQerrorMessage(conn_) : "out of memory";
     while (!error_.empty() && error_.back() == '\n') error_.pop_back();
     Drop();

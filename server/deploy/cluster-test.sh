@@ -16,8 +16,14 @@ front=$(free_port)
 pictures=$(free_port)
 while [ "$pictures" = "$front" ]; do pictures=$(free_port); done
 trap 'bash "$here/cluster.sh" stop --dir "$dir"' EXIT
+# The demo catalogue, linked file by file, so the test may add a picture and rescan.
+demo=$(bash "$root/scripts/node-demo.sh" --catalogue)
+mkdir -p "$dir"
+rm -rf "$dir/catalogue"
+cp -al "$demo" "$dir/catalogue"
+rm -rf "$dir/catalogue/.miaolan-node"
 started=$(date +%s%N)
 MIAOLAN_NODE=$build/server/miaolan-node timeout 150 bash "$here/cluster.sh" start --front "$front" \
-  --pictures "$pictures" --dir "$dir"
+  --pictures "$pictures" --dir "$dir" --catalogue "$dir/catalogue"
 echo "cluster-test: cluster up in $((($(date +%s%N) - started) / 1000000)) ms"
 MIAOLAN_CLUSTER_ENV=$dir/cluster.env timeout 120 "$build/tests/server/cluster_test"

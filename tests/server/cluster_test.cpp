@@ -152,6 +152,31 @@ TEST_F(Cluster, ANoticePostedToOneNodeReachesTheClientsOfEveryNode) {
     }
 }
 
+TEST_F(Cluster, ARescanPostedToOneNodeReachesTheOthers) {
+    PackClient two(Port("NODE2_PACK"));
+    const std::string cat = "K动物";
+    size_t before = Paths(two.Ask(ListPage(cat))).size();
+    ASSERT_GT(before, 0u);
+    // A new picture in the shared catalogue, known to no node until a rescan.
+    std::string folder = Env()["CATALOGUE"] + "/" + sys::GbkToUtf8(cat);
+    std::string copy = folder + "/added-" + std::to_string(getpid()) + ".jpg";
+    {
+        std::ofstream(copy, std::ios::binary)
+            << ReadFile(Env()["CATALOGUE"] + "/" + sys::GbkToUtf8("K风景") + "/" + "Aqua.jpg");
+    }
+    auto posted = HttpGet(Port("NODE1_HTTP"), "/admin/rescan",
+                          "X-Admin-Token: " + Env()["ADMIN_TOKEN"] + "\r\n", "POST", "");
+    EXPECT_EQ(posted.status, 200);
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    size_t after = before;
+    while (after == before && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        after = Paths(two.Ask(ListPage(cat))).size();
+    }
+    std::remove(copy.c_str());
+    EXPECT_EQ(after, before + 1) << "node 2 did not rescan";
+}
+
 TEST_F(Cluster, AFullImageThroughNginxResumesByteExact) {
     PackClient c(Port("FRONT_PORT"));
     // The largest picture of the view (the detail reply gives its size in kilobytes).
