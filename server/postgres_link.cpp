@@ -26,8 +26,10 @@ bool PgConnection::Ready() {
     if (conn_ && PQstatus(conn_) == CONNECTION_OK) return true;
     Drop();
     // Defaults first: what the address itself says wins.
-    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {"3", application_.c_str(), uri_.c_str(), nullptr};
+    // "already exists, skipping" and the like are no news.
+    const char* keys[] = {"connect_timeout", "application_name", "options", "dbname", nullptr};
+    const char* values[] = {"3", application_.c_str(), "-c client_min_messages=warning", uri_.c_str(),
+                            nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (conn_ && PQstatus(conn_) == CONNECTION_OK) {
         // The server's own words (a shutdown, a warning) go to the node's log, not raw to stderr.
