@@ -19,16 +19,20 @@ const size_t kMaxOutbox = 256;
 }  // namespace
 
 ClusterBus::ClusterBus(std::string uri, Handlers handlers)
-    : conn_(std::move(uri), "miaolan-node cluster"), handlers_(std::move(handlers)) {}
+    : conn_(std::move(uri), "miaolan-node cluster"),
+      handlers_(std::move(handlers)),
+      wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-ClusterBus::~ClusterBus() { Stop(); }
+ClusterBus::~ClusterBus() {
+    Stop();
+    if (wakeFd_ >= 0) close(wakeFd_);
+}
 
 bool ClusterBus::Start(std::string& error) {
     if (!Listen()) {
         error = "cannot listen on the cluster database: " + conn_.LastError();
         return false;
     }
-    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) {
         error = "cannot make the cluster bus's wake-up";
         return false;
@@ -45,8 +49,6 @@ void ClusterBus::Stop() {
         (void)!write(wakeFd_, &one, sizeof one);
     }
     if (thread_.joinable()) thread_.join();
-    if (wakeFd_ >= 0) close(wakeFd_);
-    wakeFd_ = -1;
     conn_.Drop();
 }
 
@@ -116,7 +118,11 @@ void ClusterBus::Loop() {
                 m = outbox_.front();
             }
             const char* params[] = {m.first.c_str(), m.second.c_str()};
-            if (!conn_.ExecParams("SELECT pg_notify($1, $2)", 2, params)) break;  // kept for later
+            bool sent = conn_.ExecParams("SELECT pg_notify($1, $2)", 2, params);
+            // Lost with the connection: kept for later. Refused by a working server: it
+            // would be refused again, so it goes.
+            if (!sent && !conn_.raw()) break;
+            if (!sent) Log("cluster: PostgreSQL refused a message for the other nodes: " + conn_.LastError());
             std::lock_guard<std::mutex> lock(mutex_);
             outbox_.pop_front();
         }

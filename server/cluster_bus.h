@@ -47,7 +47,7 @@ class ClusterBus {
     Handlers handlers_;
     std::mutex mutex_;
     std::deque<std::pair<std::string, std::string>> outbox_;
-    int wakeFd_ = -1;
+    const int wakeFd_;  // lives as long as the object: Post may come from any thread at any time
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

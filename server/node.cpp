@@ -32,6 +32,15 @@ bool Node::Start(std::string& error) {
     auto database = shared ? OpenPostgresCounts(config_.database, error)
                            : OpenSqliteCounts(config_.cacheUtf8 + "/counts.sqlite", error);
     if (!database || !counts_.Open(std::move(database), error)) return false;
+    if (shared) {
+        // Made before the web server takes requests (its hooks post to it); it starts
+        // listening once this node can act on what it hears.
+        ClusterBus::Handlers bus;
+        bus.notice = [this](const std::string& text) { NoticeHere(text); };
+        bus.rescan = [this] { RescanHere(); };
+        bus.countsChanged = [this] { counts_.Poke(); };
+        bus_ = std::make_unique<ClusterBus>(config_.database, bus);
+    }
     catalogue_ = std::make_shared<Catalogue>();
 
     HttpHooks hooks;
@@ -58,14 +67,7 @@ bool Node::Start(std::string& error) {
             return protocol_->Handle(body, s, what);
         });
     if (!pack_->Start(config_.listenHost, config_.listenPort, error)) return false;
-    if (shared) {
-        ClusterBus::Handlers bus;
-        bus.notice = [this](const std::string& text) { NoticeHere(text); };
-        bus.rescan = [this] { RescanHere(); };
-        bus.countsChanged = [this] { counts_.Poke(); };
-        bus_ = std::make_unique<ClusterBus>(config_.database, bus);
-        if (!bus_->Start(error)) return false;
-    }
+    if (bus_ && !bus_->Start(error)) return false;
     started_ = true;
     Log("node: protocol on " + config_.listenHost + ":" + std::to_string(pack_->port()) + ", HTTP on " +
         config_.httpHost + ":" + std::to_string(http_->port()) + ", node id " +
