@@ -141,6 +141,22 @@ TEST_F(Cluster, ADownloadCountedThroughOneNodeOrdersTheOthersList) {
     ASSERT_FALSE(after.empty());
     EXPECT_EQ(after.front(), last) << "node 2 never ordered by node 1's downloads";
     EXPECT_EQ(FieldOf(two.Ask(S({"&详细", cat, last, "m"})), 4), std::to_string(needed));
+
+    // Both nodes count one picture at once: neither overwrites the other's downloads.
+    const std::string both = before[before.size() - 2];
+    auto downloads = [&](PackClient& c) {
+        return sys::ToInt(FieldOf(c.Ask(S({"&详细", cat, both, "m"})), 4));
+    };
+    int start = downloads(one);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(FieldOf(one.Ask(S({"&下载", cat, both, "m", "", ""})), 1), "&下载");
+        ASSERT_EQ(FieldOf(two.Ask(S({"&下载", cat, both, "m", "", ""})), 1), "&下载");
+    }
+    deadline = Clock::now() + std::chrono::seconds(10);
+    while ((downloads(one) != start + 40 || downloads(two) != start + 40) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(downloads(one), start + 40);
+    EXPECT_EQ(downloads(two), start + 40);
 }
 
 TEST_F(Cluster, ANoticePostedToOneNodeReachesTheClientsOfEveryNode) {
@@ -237,6 +253,9 @@ TEST_F(Cluster, ClientsOfAKilledNodeAreGreetedByTheOtherWithinSixSeconds) {
     for (auto& c : clients)
         if (FieldOf(c->Ask("&1"), 1) != "&1") ++orphans;
     EXPECT_EQ(orphans, onFirst);
+    std::printf("failover: %d clients found their connection closed %lld ms after the kill\n", orphans,
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count()));
     // Each reconnects the way the program does, at least a second apart.
     for (int i = 0; i < orphans; ++i) {
         std::unique_ptr<PackClient> again;
