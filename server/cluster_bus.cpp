@@ -128,6 +128,9 @@ void ClusterBus::Loop() {
         }
         PGconn* c = conn_.raw();
         if (!c) continue;
+        // Notifications read in passing (during the sends above) are already queued: the
+        // socket would not wake for them.
+        Drain(c);
         pollfd p[2] = {{PQsocket(c), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         if (poll(p, 2, 1000) < 0) continue;
         if (p[1].revents) {
@@ -138,14 +141,18 @@ void ClusterBus::Loop() {
             conn_.Drop();
             continue;
         }
-        int self = PQbackendPID(c);
-        while (PGnotify* n = PQnotifies(c)) {
-            std::string channel = n->relname, payload = n->extra;
-            // What this node posted it has done already.
-            bool mine = n->be_pid == self;
-            PQfreemem(n);
-            if (!mine) Deliver(channel, payload);
-        }
+        Drain(c);
+    }
+}
+
+void ClusterBus::Drain(PGconn* c) {
+    int self = PQbackendPID(c);
+    while (PGnotify* n = PQnotifies(c)) {
+        std::string channel = n->relname, payload = n->extra;
+        // What this node posted it has done already.
+        bool mine = n->be_pid == self;
+        PQfreemem(n);
+        if (!mine) Deliver(channel, payload);
     }
 }
 

@@ -41,6 +41,7 @@ class ClusterBus {
     bool Listen();
     void Loop();
     void Post(const char* channel, std::string payload);
+    void Drain(PGconn* c);
     void Deliver(const std::string& channel, const std::string& payload);
 
     PgConnection conn_;
