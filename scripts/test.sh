@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native, native with ASan+UBSan, native with TSan
 # (the threaded libraries), the node's cluster form on one machine, and the Windows build under
-# Wine. Prints one closing line
-# "N passed, N failed" and exits non-zero when any test fails.
+# Wine. Prints one closing line "N passed, N failed" and exits non-zero when any test fails.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
