@@ -130,7 +130,17 @@ start_all() {
   local token
   token=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
   mkdir -p "$dir/cache"
-  declare -A pack http
+  # A node with an admin listener of its own also reads the PROXY protocol from trusted
+  # addresses: then HAProxy says who each client is (so per-address shares and logs see the
+  # client, not HAProxy), and the admin endpoint gets a free port of its own. An older node
+  # serves the admin endpoint on its HTTP port and sees every client as HAProxy.
+  local extra=() proxy_conf="" proxy_server=""
+  if "$node_bin" --help 2>&1 | grep -q -- '--admin HOST'; then
+    extra=(--admin 127.0.0.1:0)
+    proxy_conf="proxy_protocol_from = 127.0.0.1"
+    proxy_server="send-proxy-v2 check-send-proxy"
+  fi
+  declare -A pack http admin
   for n in 1 2; do
     cat >"$dir/node$n.conf" <<EOF
 # Written by cluster.sh start.
@@ -141,6 +151,7 @@ catalogue = $catalogue
 cache = $dir/cache
 database = $database
 pregenerate = $([ "$n" = 1 ] && echo true || echo false)
+$proxy_conf
 
 [mirror]
 id = http://127.0.0.1:$pictures
@@ -148,7 +159,7 @@ region = 本地集群
 sponsor = 渺岚壁纸 集群
 site = http://127.0.0.1:$pictures/
 EOF
-    "$node_bin" --config "$dir/node$n.conf" --admin-token "$token" </dev/null >"$dir/node$n.log" 2>&1 &
+    "$node_bin" --config "$dir/node$n.conf" --admin-token "$token" "${extra[@]}" </dev/null >"$dir/node$n.log" 2>&1 &
     echo $! >"$dir/node$n.pid"
   done
   for n in 1 2; do
@@ -157,6 +168,8 @@ EOF
       { say "node $n did not start; see $dir/node$n.log"; tail -3 "$dir/node$n.log" >&2; stop_all; exit 1; }
     pack[$n]=$(sed -E 's/.*protocol on [^,]*:([0-9]+),.*/\1/' <<<"$line")
     http[$n]=$(sed -E 's/.*HTTP on [^,]*:([0-9]+),.*/\1/' <<<"$line")
+    admin[$n]=${http[$n]}
+    if [[ $line == *"admin on "* ]]; then admin[$n]=$(sed -E 's/.*admin on [^,]*:([0-9]+),.*/\1/' <<<"$line"); fi
   done
 
   # nginx: the pictures, cached in front of both nodes; full images in slices, so a Range
@@ -179,7 +192,7 @@ EOF
   local hard maxconn=40000
   hard=$(ulimit -Hn)
   if [ "$hard" != unlimited ] && [ $(((hard - 200) / 2)) -lt $maxconn ]; then maxconn=$(((hard - 200) / 2)); fi
-  sed -e "s|@DIR@|$dir|g; s|@MAXCONN@|$maxconn|; s|@FRONT@|$front|; s|@PACK1@|${pack[1]}|; s|@PACK2@|${pack[2]}|" \
+  sed -e "s|@DIR@|$dir|g; s|@MAXCONN@|$maxconn|; s|@FRONT@|$front|; s|@PACK1@|${pack[1]}|; s|@PACK2@|${pack[2]}|; s|@PROXY@|$proxy_server|" \
     "$here/haproxy.cfg.in" >"$dir/haproxy.cfg"
   haproxy -q -c -f "$dir/haproxy.cfg" ||
     { say "HAProxy refused its configuration"; stop_all; exit 1; }
@@ -197,9 +210,11 @@ FRONT_PORT=$front
 PICTURES_PORT=$pictures
 NODE1_PACK=${pack[1]}
 NODE1_HTTP=${http[1]}
+NODE1_ADMIN=${admin[1]}
 NODE1_PID=$(cat "$dir/node1.pid")
 NODE2_PACK=${pack[2]}
 NODE2_HTTP=${http[2]}
+NODE2_ADMIN=${admin[2]}
 NODE2_PID=$(cat "$dir/node2.pid")
 ADMIN_TOKEN=$token
 HAPROXY_SOCKET=$dir/haproxy.sock

@@ -166,7 +166,7 @@ TEST_F(Cluster, ANoticePostedToOneNodeReachesTheClientsOfEveryNode) {
     ASSERT_EQ(FieldOf(two.Ask("&1"), 1), "&1");
     std::string tag = "cluster-" + std::to_string(getpid());
     auto posted =
-        HttpGet(Port("NODE1_HTTP"), "/admin/notice", "X-Admin-Token: " + Env()["ADMIN_TOKEN"] + "\r\n",
+        HttpGet(Port("NODE1_ADMIN"), "/admin/notice", "X-Admin-Token: " + Env()["ADMIN_TOKEN"] + "\r\n",
                 "POST", sys::GbkToUtf8("维护通知 " + tag));
     ASSERT_EQ(posted.status, 200);
     std::vector<PackClient*> everyone = {&one, &two};
@@ -192,7 +192,7 @@ TEST_F(Cluster, ARescanPostedToOneNodeReachesTheOthers) {
         std::ofstream(copy, std::ios::binary)
             << ReadFile(Env()["CATALOGUE"] + "/" + sys::GbkToUtf8("K风景") + "/" + "Aqua.jpg");
     }
-    auto posted = HttpGet(Port("NODE1_HTTP"), "/admin/rescan",
+    auto posted = HttpGet(Port("NODE1_ADMIN"), "/admin/rescan",
                           "X-Admin-Token: " + Env()["ADMIN_TOKEN"] + "\r\n", "POST", "");
     EXPECT_EQ(posted.status, 200);
     auto deadline = Clock::now() + std::chrono::seconds(10);
