@@ -137,7 +137,7 @@ start_all() {
   local extra=() proxy_conf="" proxy_server=""
   if "$node_bin" --help 2>&1 | grep -q -- '--admin HOST'; then
     extra=(--admin 127.0.0.1:0)
-    proxy_conf="proxy_protocol_from = 127.0.0.1"
+    proxy_conf="proxy_protocol_from = 127.0.0.2"
     proxy_server="send-proxy-v2 check-send-proxy"
   fi
   declare -A pack http admin
