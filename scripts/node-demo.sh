@@ -5,11 +5,12 @@
 #   scripts/node-demo.sh               runs in the foreground; Ctrl-C stops it
 #   scripts/node-demo.sh --background  starts it, waits until it answers, prints its PID
 #                                      (log in build/demo-node.log; stop with kill PID)
+#   scripts/node-demo.sh --catalogue   only builds the catalogue and prints its folder
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 mode=${1:-}
-case "$mode" in ""|--background) ;; *) echo "usage: $0 [--background]" >&2; exit 2 ;; esac
+case "$mode" in ""|--background|--catalogue) ;; *) echo "usage: $0 [--background | --catalogue]" >&2; exit 2 ;; esac
 
 # Only the PID goes to standard output in --background mode; everything else to stderr.
 exec 3>&1 1>&2
@@ -71,6 +72,10 @@ if [ ! -f "$stamp" ] || [ "$stamp" -ot "$0" ]; then
   upscaled=$(find "$big" -type f | wc -l)
   [ "$upscaled" -eq 0 ] || echo "demo: $upscaled pictures were enlarged to 3840 px with vips for the 4K view"
   touch "$stamp"
+fi
+if [ "$mode" = --catalogue ]; then
+  echo "$demo" >&3
+  exit 0
 fi
 
 args=("$demo" --listen 127.0.0.1:1629 --http 127.0.0.1:1630)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native, native with ASan+UBSan, native with TSan
-# (the threaded libraries), and the Windows build under Wine. Prints one closing line
-# "N passed, N failed" and exits non-zero when any test fails.
+# (the threaded libraries), the node's cluster form on one machine, and the Windows build under
+# Wine. Prints one closing line "N passed, N failed" and exits non-zero when any test fails.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -80,6 +80,26 @@ format_check() {
 format_check
 
 build_or_fail native build/native all && run_ctest native build/native
+# The cluster form counts its tests: two nodes behind HAProxy and nginx on a fresh PostgreSQL,
+# started, driven as clients meet it and stopped (server/deploy/cluster-test.sh).
+cluster_check() {
+  local log=$out/cluster.log pass fail rc=0
+  timeout 300 bash server/deploy/cluster-test.sh "$root/build/native" >"$log" 2>&1 || rc=$?
+  pass=$(grep -oE '^\[  PASSED  \] [0-9]+' "$log" | grep -oE '[0-9]+$' || echo 0)
+  fail=$(grep -oE '^\[  FAILED  \] [0-9]+ test' "$log" | grep -oE '[0-9]+' || echo 0)
+  # No verdict from the test (the cluster did not start, time ran out, a crash) is a failure.
+  [ "$rc" -eq 0 ] || [ "$fail" -gt 0 ] || fail=1
+  echo "cluster: $pass passed, $fail failed"
+  if [ "$fail" != 0 ]; then
+    grep -E '^cluster|Failure|Expected|Which is|actual|FAILED' "$log" | head -30
+    echo "  (log: build/test-logs/cluster.log)"
+    failed_builds+=(cluster)
+  fi
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+}
+[ -x build/native/server/miaolan-node ] && cluster_check
+
 build_or_fail asan build/asan all -DMIAOLAN_SANITIZE=ON &&
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_ctest asan build/asan -LE no-sanitize

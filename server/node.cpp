@@ -58,7 +58,19 @@ bool Node::Start(std::string& error) {
     if (config_.cacheUtf8.empty()) config_.cacheUtf8 = config_.catalogueUtf8 + "/.miaolan-node";
     cache_ = std::make_unique<ImageCache>(config_.cacheUtf8);
     if (!cache_->CreateFolders(error)) return false;
-    if (!counts_.Open(config_.cacheUtf8 + "/counts.sqlite", error)) return false;
+    bool shared = IsPostgresUri(config_.database);
+    auto database = shared ? OpenPostgresCounts(config_.database, error)
+                           : OpenSqliteCounts(config_.cacheUtf8 + "/counts.sqlite", error);
+    if (!database || !counts_.Open(std::move(database), error)) return false;
+    if (shared) {
+        // Made before the web server takes requests (its hooks post to it); it starts
+        // listening once this node can act on what it hears.
+        ClusterBus::Handlers bus;
+        bus.notice = [this](const std::string& text) { NoticeHere(text); };
+        bus.rescan = [this] { RescanHere(); };
+        bus.countsChanged = [this] { counts_.Poke(); };
+        bus_ = std::make_unique<ClusterBus>(config_.database, bus);
+    }
     catalogue_ = std::make_shared<Catalogue>();
 
     RaiseOpenFileLimit();
@@ -84,7 +96,7 @@ bool Node::Start(std::string& error) {
         if (!admin_->Start(config_.adminHost, config_.adminPort, error)) return false;
     }
 
-    Rescan();
+    RescanHere();
 
     protocol_ = std::make_unique<Protocol>(config_, counts_, *cache_, [this] { return catalogue(); });
     PackLimits limits;
@@ -99,6 +111,7 @@ bool Node::Start(std::string& error) {
             return protocol_->Handle(body, s, what);
         });
     if (!pack_->Start(config_.listenHost, config_.listenPort, error)) return false;
+    if (bus_ && !bus_->Start(error)) return false;
     started_ = true;
     Log("node: protocol on " + config_.listenHost + ":" + std::to_string(pack_->port()) + ", HTTP on " +
         config_.httpHost + ":" + std::to_string(http_->port()) +
@@ -110,6 +123,7 @@ bool Node::Start(std::string& error) {
 void Node::Stop() {
     bool wasStarted = started_;
     started_ = false;
+    if (bus_) bus_->Stop();
     if (pack_) pack_->Stop();
     if (admin_) admin_->Stop();
     if (http_) http_->Stop();
@@ -119,6 +133,12 @@ void Node::Stop() {
 }
 
 std::string Node::Rescan() {
+    std::string report = RescanHere();
+    if (bus_) bus_->PostRescan();
+    return report;
+}
+
+std::string Node::RescanHere() {
     std::lock_guard<std::mutex> lock(rescanMutex_);
     std::string report;
     auto fresh = ScanCatalogue(config_, &report);
@@ -132,6 +152,11 @@ std::string Node::Rescan() {
 }
 
 void Node::SendNotice(const std::string& textGbk) {
+    NoticeHere(textGbk);
+    if (bus_ && !bus_->PostNotice(textGbk)) Log("notice: too long for the other nodes; sent only here");
+}
+
+void Node::NoticeHere(const std::string& textGbk) {
     if (!pack_ || !protocol_) return;
     Log("notice: " + LogText(textGbk, 200));
     pack_->Broadcast(protocol_->NoticeMessage(textGbk));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalogue.h"
+#include "cluster_bus.h"
 #include "counts_store.h"
 #include "http_server.h"
 #include "image_cache.h"
@@ -27,9 +28,10 @@ class Node {
     bool Start(std::string& error);
     void Stop();
 
-    // Scans the catalogue again and swaps the result in; returns the scan summary.
+    // Scans the catalogue again and swaps the result in; returns the scan summary. In a
+    // cluster the other nodes scan too.
     std::string Rescan();
-    // Sends "&通用" with the text to every connected client.
+    // Sends "&通用" with the text to every connected client, in a cluster those of every node.
     void SendNotice(const std::string& textGbk);
 
     int packPort() const { return pack_ ? pack_->port() : 0; }
@@ -42,6 +44,8 @@ class Node {
 
   private:
     void RaiseOpenFileLimit();
+    std::string RescanHere();
+    void NoticeHere(const std::string& textGbk);
 
     Config config_;
     std::string adminToken_;
@@ -54,6 +58,7 @@ class Node {
     std::unique_ptr<HttpServer> http_;
     std::unique_ptr<HttpServer> admin_;
     std::unique_ptr<PackServer> pack_;
+    std::unique_ptr<ClusterBus> bus_;  // only with a shared PostgreSQL database
     bool started_ = false;
 };
 

@@ -160,6 +160,11 @@ bool LoadConfigFile(const std::string& pathUtf8, Config& config, std::string& er
             } else if (key == "http_threads") {
                 if (!ToPositiveInt(value, config.httpThreads) || config.httpThreads > 256)
                     return bad("bad http_threads");
+            } else if (key == "database") {
+                if (value != "sqlite" && value.rfind("postgresql://", 0) != 0 &&
+                    value.rfind("postgres://", 0) != 0)
+                    return bad("database is sqlite or a postgresql:// address");
+                config.database = value == "sqlite" ? std::string() : value;
             } else if (key == "pregenerate") {
                 config.pregenerate = value == "1" || value == "true" || value == "yes";
             } else {

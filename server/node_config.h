@@ -62,6 +62,10 @@ struct Config {
     // PROXY protocol header naming the real client.
     std::vector<std::string> proxyFrom;
     bool pregenerate = true;  // make previews in the background after each scan
+    // Where the counts live: empty or "sqlite" for counts.sqlite in the cache folder, or a
+    // PostgreSQL address (postgresql://...) shared by the nodes of a cluster, which then also
+    // carries notices and rescans to every node.
+    std::string database;
 };
 
 // The fourteen category names in tab order: the seven 4K ones, then the seven HD ones.

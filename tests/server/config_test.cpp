@@ -21,6 +21,7 @@ TEST(NodeConfig, FileSetsMirrorsCategoriesAndLimits) {
     std::ofstream(path, std::ios::binary)
         << "\xEF\xBB\xBF# comment\n"
         << "listen = 0.0.0.0:2629\nhttp = :2630\npage_size = 12\n"
+        << "database = postgresql:///miaolan?host=/run/pg\n"
         << sys::GbkToUtf8("notice = 欢迎\n") << "[mirror]\nid = http://a.example:1630\n"
         << sys::GbkToUtf8("region = 香港\n")
         << "[mirror]\nid = http://b.example\nbase = http://cdn.example/b/\n"
@@ -34,6 +35,7 @@ TEST(NodeConfig, FileSetsMirrorsCategoriesAndLimits) {
     EXPECT_EQ(c.httpHost, "127.0.0.1");
     EXPECT_EQ(c.httpPort, 2630);
     EXPECT_EQ(c.pageSize, 12);
+    EXPECT_EQ(c.database, "postgresql:///miaolan?host=/run/pg");
     EXPECT_EQ(c.notice, "欢迎");
     ASSERT_EQ(c.mirrors.size(), 2u);
     EXPECT_EQ(c.mirrors[0].region, "香港");
@@ -45,7 +47,8 @@ TEST(NodeConfig, FileSetsMirrorsCategoriesAndLimits) {
     EXPECT_EQ(c.mirrors[1].base, "http://cdn.example/b");
 
     for (const char* bad : {"page_size = 0\n", "listen = host:99999\n", "colour = blue\n", "[what]\n",
-                            "[categories]\nK不存在 = x\n", "[mirror]\nregion = r\n", "no equals sign\n"}) {
+                            "[categories]\nK不存在 = x\n", "[mirror]\nregion = r\n", "no equals sign\n",
+                            "database = mysql://x\n"}) {
         std::ofstream(path, std::ios::binary) << sys::GbkToUtf8(bad);
         node::Config d;
         EXPECT_FALSE(node::LoadConfigFile(path, d, error)) << bad;
