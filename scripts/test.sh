@@ -82,14 +82,15 @@ in_background() {
   background[$name]=$!
 }
 collect() { # name
-  local name=$1 pass fail failed
+  local name=$1 pass fail failed names=()
   [ -n "${background[$name]:-}" ] || return 0
   wait "${background[$name]}"
   cat "$out/$name.report"
-  if read -r pass fail failed <"$out/$name.counts"; then
+  if [ -f "$out/$name.counts" ] && read -r pass fail failed <"$out/$name.counts"; then
     total_pass=$((total_pass + pass))
     total_fail=$((total_fail + fail))
-    [ -z "$failed" ] || failed_builds+=($failed)
+    read -ra names <<<"$failed"
+    failed_builds+=("${names[@]}")
   else
     echo "$name: ended without a count"
     total_fail=$((total_fail + 1))
