@@ -159,9 +159,21 @@ windows_tests() {
   trap '"$WINESERVER" -k >/dev/null 2>&1; miaolan_xvfb_stop' EXIT
   # Wine itself, started hundreds of times on a loaded machine, now and then fails a process
   # before the test's first line runs (seen once in 0.06 s with no output); such a test gets
-  # one second run, and is named above when it needed it.
-  run_ctest windows build/win --repeat until-pass:2
+  # one second run, and is named above when it needed it. The tests in this prefix share its
+  # server and screen: as many at once as there are cores, as always.
+  if unshare --net true 2>/dev/null; then
+    # The whole-program tests have a network, screen and prefix each (tests/e2e/with_node.sh)
+    # and mostly wait on the program: all at once, beside the others. The test lists are read
+    # from the exes first, once, so that the two runs of ctest do not both write them.
+    ctest --test-dir build/win -N >"$out/windows-list.log" 2>&1
+    in_background windows-e2e windows_e2e_tests
+    test_jobs=$jobs run_ctest windows build/win -LE e2e --repeat until-pass:2
+    collect windows-e2e
+  else
+    test_jobs=$jobs run_ctest windows build/win --repeat until-pass:2
+  fi
 }
+windows_e2e_tests() { test_jobs=16 run_ctest windows-e2e build/win -L e2e --repeat until-pass:2; }
 
 format_check
 # The Windows build first after the sanitized one: its tests take longest, and run beside the
