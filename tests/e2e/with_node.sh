@@ -5,8 +5,8 @@
 #
 # Builds a small catalogue of single-colour pictures (once, beside WORK), starts NODE on
 # 127.0.0.1:1629 (the port the program is built for; HTTP on a free port) with a fresh cache,
-# and runs TEST_EXE inside a Wine virtual desktop, on DISPLAY or a private Xvfb, so that the
-# program in it changes a desktop whose pixels the test can read. While the test runs, it may
+# and runs TEST_EXE inside a Wine virtual desktop on a private Xvfb, so that the program in it
+# changes a desktop whose pixels the test can read. While the test runs, it may
 # write "restart" into WORK/node-command; the node is then stopped and started again and
 # WORK/node-restarted appears. The exit code is the test's: 0 only when every test passed.
 # Screenshots the test takes as BMP in SHOTS are converted to PNG.
@@ -19,6 +19,18 @@ if [ ! -x "$node" ]; then
   echo "with_node: no node at $node; build the native tree first (scripts/test.sh does)"
   exit 1
 fi
+# Each run has a machine of its own as the program sees it: its own network (its node takes
+# 127.0.0.1:1629 whatever else runs), its own X screen, and its own copy of the test prefix with
+# its own wineserver (window titles, the desktop values and the Run keys are the prefix's). So
+# whole-program tests run side by side. Where no private network can be made (unshare needs
+# root) the run uses the machine's port, and ctest runs these tests one at a time
+# (CMakeLists.txt here).
+if [ -z "${MIAOLAN_E2E_PRIVATE:-}" ] && unshare --net true 2>/dev/null && command -v ip >/dev/null; then
+  MIAOLAN_E2E_PRIVATE=1 exec unshare --net bash "$0" "$node" "$exe" "$work" "$shots" "$@"
+fi
+if [ -n "${MIAOLAN_E2E_PRIVATE:-}" ]; then
+  ip link set lo up || exit 1
+fi
 if (exec 3<>/dev/tcp/127.0.0.1/1629) 2>/dev/null; then
   echo "with_node: 127.0.0.1:1629 is taken (a demo node still running?); the program can reach no other port"
   exit 1
@@ -29,6 +41,9 @@ mkdir -p "$work" "$shots"
 # The catalogue: two pictures per category, each of one colour, listed with their colours in
 # catalogue.txt ("category/file r g b", UTF-8) so the test knows a picture by its pixels.
 catalogue=$(dirname "$work")/e2e-catalogue
+# Runs side by side build it once: the others wait for the first.
+exec 8>"$(dirname "$work")/.e2e-catalogue.lock"
+flock 8
 if [ ! -f "$catalogue/.built" ] || [ "$catalogue/.built" -ot "$0" ]; then
   rm -rf "$catalogue"
   mkdir -p "$catalogue"
@@ -44,6 +59,8 @@ if [ ! -f "$catalogue/.built" ] || [ "$catalogue/.built" -ot "$0" ]; then
   done
   touch "$catalogue/.built"
 fi
+flock -u 8
+exec 8>&-
 cp "$catalogue/catalogue.txt" "$work/catalogue.txt"
 
 http_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -70,9 +87,14 @@ stop_node() {
 
 export MIAOLAN_WINE_ROOT=${MIAOLAN_WINE_ROOT:-$root/build/win/wine}
 source "$root/scripts/wine-env.sh"
+miaolan_wine_private_prefix "$work/wine" || exit 1
+unset DISPLAY
 source "$root/scripts/xvfb-env.sh"
-miaolan_wine_prefix
-trap 'stop_node; miaolan_xvfb_stop' EXIT
+# A server of its own, ended with the run, so no Wine process outlives the test; Wine's own
+# background processes start here, away from the test's output (which they would hold open).
+"$WINESERVER" -p </dev/null >/dev/null 2>&1
+"$WINE" wineboot </dev/null >/dev/null 2>&1
+trap 'stop_node; "$WINESERVER" -k >/dev/null 2>&1; miaolan_xvfb_stop' EXIT
 start_node || exit 1
 
 # The test finds its folders here (Linux paths; it reaches them through Z:).
