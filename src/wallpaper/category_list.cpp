@@ -154,7 +154,8 @@ class FinalRedraw {
     void Run() {
         if (!list_) return;
         ui::ControlId list = std::exchange(list_, 0);
-        if (ui::ControlId skin = core::ControlOf(core::WindowKind::Main, core::controls::main_window::kSkin)) core::Ui().Redraw(skin);
+        if (ui::ControlId skin = core::ControlOf(core::WindowKind::Main, core::controls::main_window::kSkin))
+            core::Ui().Redraw(skin);
         core::Ui().Redraw(list);
     }
     FinalRedraw(const FinalRedraw&) = delete;

@@ -5,11 +5,11 @@
 
 #include "app/shell.h"
 #include "net/browsing.h"
-#include "wallpaper/downloads.h"
 #include "net/node_id.h"
 #include "net/notices.h"
 #include "road_support.h"
 #include "wallpaper/category_list.h"
+#include "wallpaper/downloads.h"
 #include "wallpaper/machine_id.h"
 
 namespace road {
