@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "sys/text.h"
 #include "web/download_observer.h"
@@ -27,8 +28,21 @@ std::string FormatText(const char* format, ...) {
 
 DownloadSlot::~DownloadSlot() {
     Stop();
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [&] { return transfer_ == nullptr; });
+    {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [&] { return transfer_ == nullptr; });
+    }
+    JoinFinished();
+}
+
+void DownloadSlot::JoinFinished() {
+    std::thread finished;
+    {
+        std::lock_guard lock(mutex_);
+        if (transfer_) return;
+        finished = std::move(thread_);
+    }
+    if (finished.joinable()) finished.join();
 }
 
 bool DownloadSlot::Busy() const {
@@ -68,8 +82,13 @@ void DownloadSlot::Stop() {
 }
 
 bool DownloadSlot::WaitIdle(int timeoutMs) {
-    std::unique_lock lock(mutex_);
-    return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return transfer_ == nullptr; });
+    {
+        std::unique_lock lock(mutex_);
+        if (!idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return transfer_ == nullptr; }))
+            return false;
+    }
+    JoinFinished();
+    return true;
 }
 
 void DownloadSlot::Release() {
@@ -99,18 +118,24 @@ bool StartDownload(DownloadSlot& slot, const DownloadSettings& settings) {
     // scheme no connection here speaks (the streaming ones), starts nothing.
     if (!IsSendableUrlText(settings.url) || !ParseDownloadUrl(settings.url, &url)) return false;
     if (url.scheme != DownloadScheme::kHttp && url.scheme != DownloadScheme::kFtp) return false;
-    std::lock_guard lock(slot.mutex_);
-    if (slot.transfer_) return false;
-    try {
-        auto transfer = std::make_shared<DownloadTransfer>(&slot, settings, url);
-        slot.transfer_ = transfer;
-        // The thread owns a reference until it has released the slot; nobody joins it.
-        std::thread([transfer] { transfer->Run(transfer); }).detach();
-    } catch (...) {
-        // No thread (std::system_error) or no memory: a start that failed, the slot still free.
-        slot.transfer_.reset();
-        return false;
+    std::thread finished;
+    {
+        std::lock_guard lock(slot.mutex_);
+        if (slot.transfer_) return false;
+        try {
+            auto transfer = std::make_shared<DownloadTransfer>(&slot, settings, url);
+            slot.transfer_ = transfer;
+            // The thread owns a reference until it has released the slot, its last step.
+            std::thread thread([transfer] { transfer->Run(transfer); });
+            finished = std::exchange(slot.thread_, std::move(thread));
+        } catch (...) {
+            // No thread (std::system_error) or no memory: a start that failed, the slot still free.
+            slot.transfer_.reset();
+            return false;
+        }
     }
+    // The previous transfer released the slot before this start could take it: it is ending.
+    if (finished.joinable()) finished.join();
     return true;
 }
 

@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace web {
 
@@ -87,7 +88,8 @@ class DownloadSlot {
     int64_t BytesSoFar() const;
     // Asks the running transfer to stop; it still ends with event 4.
     void Stop();
-    // Waits until the slot is idle; false when it is still busy after timeoutMs.
+    // Waits until the slot is idle and the thread of its last transfer has ended; false when it
+    // is still busy after timeoutMs. Not from a transfer's own callback.
     bool WaitIdle(int timeoutMs);
 
   private:
@@ -95,9 +97,14 @@ class DownloadSlot {
     friend class DownloadTransfer;
     void Release();
 
+    // The last transfer's thread: it releases the slot as its last step and is joined by the
+    // next start, WaitIdle or the destructor.
+    void JoinFinished();
+
     mutable std::mutex mutex_;
     std::condition_variable idle_;
     std::shared_ptr<DownloadTransfer> transfer_;
+    std::thread thread_;
 };
 
 // The record the program's download slots start with: kDownloadFlag, `connections` connections,
