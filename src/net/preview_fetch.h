@@ -6,7 +6,8 @@
 namespace net {
 
 // The body of a GET whose answer has a 2xx status; empty otherwise (no answer, an error page,
-// an empty body), so a failure is never taken for a picture. The URL is built from node text
+// an empty body, or one over the picture limit, which is never held whole), so a failure is never
+// taken for a picture. The URL is built from node text
 // (the preview base and a name, the node id and a detail path): one the HTTP engine refuses
 // (a control byte, a space, a scheme other than http or https) sends nothing and gives empty.
 std::string FetchPicture(const std::string& url);

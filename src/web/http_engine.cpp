@@ -84,7 +84,7 @@ void CompleteHeaders(std::string& h, const std::string& url, int method) {
         h += "\r\nContent-Type: application/x-www-form-urlencoded";
 }
 
-std::string ReadBody(InternetApi& api, InternetHandle request) {
+std::string ReadBody(InternetApi& api, InternetHandle request, size_t maxBody) {
     std::string body;
     std::array<char, kReadChunk> buffer;
     for (;;) {
@@ -93,7 +93,10 @@ std::string ReadBody(InternetApi& api, InternetHandle request) {
         uint32_t n = 0;
         bool ok = api.ReadFile(request, buffer.data(), kReadChunk, &n);
         if (!ok || n == 0) break;
-        body.append(buffer.data(), std::min(n, kReadChunk));
+        size_t got = std::min(n, kReadChunk);
+        // Nothing past the caller's limit is held: a hostile server cannot fill the memory.
+        if (got > maxBody - body.size()) return {};
+        body.append(buffer.data(), got);
     }
     return body;
 }
@@ -113,7 +116,7 @@ std::string WebRequest(InternetApi& api, const std::string& url, int method, con
                        std::string* cookies, std::string* returnedCookies, const std::string& extraHeaders,
                        std::string* returnedHeaders, bool noRedirect, std::string* postBytes,
                        const std::string& proxy, bool mergeCookies, bool completeHeaders,
-                       bool normalizeHeaderNames) {
+                       bool normalizeHeaderNames, size_t maxBody) {
     // URLs come from the node.
     if (!IsSendableUrlText(url) || HasForeignScheme(url)) return {};
     int port = UrlPort(url);
@@ -165,7 +168,7 @@ std::string WebRequest(InternetApi& api, const std::string& url, int method, con
                         static_cast<uint32_t>(data->size()));
     }
 
-    std::string body = ReadBody(api, request.get());
+    std::string body = ReadBody(api, request.get(), maxBody);
     std::string headers = QueryRawHeaders(api, request.get());
     request.Close();
     connection.Close();
@@ -182,10 +185,10 @@ std::string WebRequest(const std::string& url, int method, const std::string& po
                        std::string* returnedCookies, const std::string& extraHeaders,
                        std::string* returnedHeaders, bool noRedirect, std::string* postBytes,
                        const std::string& proxy, bool mergeCookies, bool completeHeaders,
-                       bool normalizeHeaderNames) {
+                       bool normalizeHeaderNames, size_t maxBody) {
     return WebRequest(DefaultInternetApi(), url, method, postText, cookies, returnedCookies, extraHeaders,
                       returnedHeaders, noRedirect, postBytes, proxy, mergeCookies, completeHeaders,
-                      normalizeHeaderNames);
+                      normalizeHeaderNames, maxBody);
 }
 
 }  // namespace web
