@@ -19,7 +19,7 @@ constexpr int kLongestKeepAlive = 60;
 
 int RotationPeriodMinutes(std::string_view storedText) {
     int period = sys::ToInt(storedText);
-    return period != 0 && period < kMinimumPeriod ? kMinimumPeriod : period;
+    return period < 0 ? kMinimumPeriod : period;
 }
 
 int64_t RotationLimitSeconds(int periodMinutes) {

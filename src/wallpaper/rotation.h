@@ -26,9 +26,9 @@ struct RotationCounters {
 enum class RotationSend { Nothing, KeepAlive, Change };
 
 // The stored "周期" as minutes: its integer value (optional sign, leading digits, 0 when
-// none). A period below 5 other than 0, which the rotation window never stores but an edited
-// or older file may hold, counts as 5 minutes: the node asks for no more than that, and a
-// negative one read literally would ask for a new wallpaper on every pass.
+// none). A negative period, which the rotation window never stores, counts as 5 minutes: read
+// literally it would ask for a new wallpaper on every pass. 1 to 4, which the window refuses
+// but a file written by hand may hold, are kept as written.
 int RotationPeriodMinutes(std::string_view storedText);
 
 // Seconds between change requests: period × 60 + 5.

@@ -86,6 +86,19 @@ double Alike(const Bands& a, const Bands& b) {
     for (size_t i = 0; i < a.pixels.size(); ++i) same += e2e::Near(a.pixels[i], b.pixels[i]);
     return static_cast<double>(same) / static_cast<double>(a.pixels.size());
 }
+// The bands once two pictures a moment apart agree: a window that has just closed over the main
+// window may not be painted away yet.
+Bands SettledBands(HWND main) {
+    Bands last = MainBands(main);
+    for (int waited = 0; waited <= 5000; waited += 300) {
+        Sleep(300);
+        Bands now = MainBands(main);
+        if (Alike(now, last) >= 0.999) return now;
+        last = std::move(now);
+    }
+    return last;
+}
+
 // After a wallpaper change the program's windows are repainted within a few seconds.
 void ExpectMainWhole(HWND main, const Bands& before, const wchar_t* shot) {
     double alike = 0;
@@ -254,7 +267,7 @@ TEST_F(ProgramWithNode, StartsToAFullListShowsADetailAndAppliesThePictureChosenW
     for (int waited = 0; IsWindowVisible(detail) && waited <= kWait; waited += 100) Sleep(100);
 
     // "使用" sits in the lower right corner of the second preview.
-    Bands before = MainBands(main_);
+    Bands before = SettledBands(main_);
     const ULONGLONG written = WriteTime(DesktopValue(L"Wallpaper"));
     e2e::ClickScreen(main_, second.right - 25, second.bottom - 12);
     ASSERT_TRUE(e2e::WaitForNodeLog(L"&下载 answered", 1, kWait));
@@ -291,8 +304,7 @@ TEST_F(ProgramWithNode, RotationAsksTheNodeForANewWallpaperOnceItsPeriodHasPasse
     StartProgram(L"1");
     ASSERT_TRUE(e2e::WaitForNodeLog(L"&1 answered", 1, kWait));
     ASSERT_TRUE(e2e::WaitForNodeLog(L"&获取 answered", 1, kWait));
-    Sleep(2000);
-    Bands window = MainBands(main_);
+    Bands window = SettledBands(main_);
     const ULONGLONG before = WriteTime(DesktopValue(L"Wallpaper"));
     ASSERT_TRUE(e2e::WaitForNodeLog(L"&更换 answered", 1, 120000));
     // Keep-alives went out between, at most a minute apart.
@@ -343,10 +355,13 @@ TEST_F(ProgramWithNode, EveryControlOfEveryWindowDoesWhatItSays) {
         EXPECT_TRUE(Answered(L"&获取", ++lists)) << x;
     }
 
-    // An item opens its detail; "收藏" is announced, "下载" orders the picture.
-    Sleep(1500);  // the previews of the page are in
-    e2e::ClickDesign(main_, 1280, 169, 150);
-    HWND detail = e2e::WaitForWindowOf(program_, L"渺岚壁纸_详细描述", kWait);
+    // An item opens its detail; "收藏" is announced, "下载" orders the picture. The page's items
+    // come with the last reply: the click is repeated until there is one under it.
+    HWND detail = nullptr;
+    for (int tries = 0; !detail && tries < 15; ++tries) {
+        e2e::ClickDesign(main_, 1280, 169, 150);
+        detail = e2e::WaitForWindowOf(program_, L"渺岚壁纸_详细描述", 2000);
+    }
     ASSERT_NE(detail, nullptr);
     EXPECT_TRUE(Answered(L"&详细", 1));
     e2e::ClickDesign(detail, 879, 700, 632);

@@ -159,10 +159,10 @@ TEST_F(RotationOnTheWire, SettingsAreReadAnewOnEveryPass) {
     EXPECT_TRUE(PassesSending(passes, ChangeBytes("2")).empty());
 }
 
-TEST_F(RotationOnTheWire, StoredPeriodsBelowFiveCountAsFiveMinutesInsteadOfAChangeEverySecond) {
-    // Negative, short, and short once the reader has dropped the quotes an older window let in.
+TEST_F(RotationOnTheWire, NegativeStoredPeriodCountsAsFiveMinutesInsteadOfAChangeEverySecond) {
+    // Quotes an older window let in are gone when the profile reader gives the value back.
     int changes = 0;
-    for (const char* period : {"-1", "1", "4", "\"1\""}) {
+    for (const char* period : {"-1", "\"-1\""}) {
         SCOPED_TRACE(period);
         store_.Write(core::SettingsPath(), core::kSectionRotation, core::kKeyRotationPeriod, period);
         auto passes = Run(400, 3);
