@@ -44,10 +44,9 @@ struct LinkCallbacks {
             fn(*link);
         } catch (...) {
         }
-        {
-            std::lock_guard linkLock(link->mutex_);
-            --link->callbacksRunning_;
-        }
+        // Told under the lock: once Stop sees none running, this thread no longer touches the link.
+        std::lock_guard linkLock(link->mutex_);
+        --link->callbacksRunning_;
         link->idle_.notify_all();
         return HR_OK;
     }

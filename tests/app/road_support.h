@@ -35,7 +35,8 @@ using testpeer::KeptForever;
 
 // Waits (bounded) until the condition holds; false when it never did.
 inline bool Eventually(const std::function<bool()>& condition) {
-    for (int i = 0; i < 3000; ++i) {
+    // Bounded generously: a sanitized build on a loaded machine handles a 16 MiB page slowly.
+    for (int i = 0; i < 12000; ++i) {
         if (condition()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
