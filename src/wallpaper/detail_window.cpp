@@ -32,12 +32,12 @@ void ShowDetail(const net::Detail& detail) {
     ui::Engine& ui = core::Ui();
     ui::WindowId window = core::WindowOf(core::WindowKind::Detail);
     if (!window) return;
-    if (!ui.IsWindowVisible(window)) ui.ShowWindow(window, true);
     auto control = [](const char* name) { return core::ControlOf(core::WindowKind::Detail, name); };
-    ui.SetPicture(control(dw::kPicture), DetailPicture(detail.path));
     auto caption = [&](const char* name, const std::string& text) {
         ui.SetText(control(name), ui::attr::kCaption, text);
     };
+    // The texts first: its "下载" button sends the category and path labels, and may be pressed
+    // while the picture is still on its way.
     caption(dw::kSizeLabel, core::FormatSize(sys::ToInt(detail.size)));
     caption(dw::kFirstCount, detail.firstCount + " 次");
     caption(dw::kSecondCount, detail.secondCount + " 次");
@@ -45,6 +45,8 @@ void ShowDetail(const net::Detail& detail) {
     caption(dw::kTextBlock, detail.textBlock);
     caption(dw::kPathLabel, detail.path);
     caption(dw::kCategoryLabel, detail.category);
+    if (!ui.IsWindowVisible(window)) ui.ShowWindow(window, true);
+    ui.SetPicture(control(dw::kPicture), DetailPicture(detail.path));
     ui.Redraw(control(dw::kPicture));
 }
 
