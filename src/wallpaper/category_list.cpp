@@ -78,9 +78,8 @@ class PreviewFetcher {
             std::string bytes;
             // No exception may leave the thread; a failed fetch is an empty preview.
             try {
+                // Empty too for a body over the picture limit: nothing too large is cached.
                 bytes = net::FetchPicture(f.url);
-                // Too large for a preview: dropped, and not cached.
-                if (bytes.size() > core::kMaxPictureBytes) std::string().swap(bytes);
                 if (!bytes.empty()) sys::WriteFileBytes(f.file, bytes);
             } catch (...) {
                 std::string().swap(bytes);

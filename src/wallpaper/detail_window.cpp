@@ -21,7 +21,6 @@ std::string DetailPicture(const std::string& path) {
     std::string bytes;
     if (sys::ReadFileBytes(file, &bytes, core::kMaxPictureBytes) && !bytes.empty()) return bytes;
     bytes = net::FetchPicture(net::NodeId() + path);
-    if (bytes.size() > core::kMaxPictureBytes) return {};
     if (!bytes.empty()) sys::WriteFileBytes(file, bytes);
     return bytes;
 }
