@@ -83,6 +83,12 @@ inline constexpr const char* kKeyNodeId = "节点设置";
 inline constexpr const char* kSectionRotation = "自动更换";
 inline constexpr const char* kKeyRotationType = "类型";
 inline constexpr const char* kKeyRotationPeriod = "周期";
+// The display choices of "显示设置"; a file without the section reads as the defaults.
+inline constexpr const char* kSectionDisplay = "显示设置";
+inline constexpr const char* kKeyDisplayFit = "适应方式";
+inline constexpr const char* kKeyDisplayPerMonitor = "每个显示器不同壁纸";
+inline constexpr const char* kKeyDisplayPauseFullScreen = "全屏时暂停";
+inline constexpr const char* kKeyDisplayPauseOnBattery = "电池供电时暂停";
 
 // What the profile reader gives back for a value written as `written`: the blanks around it
 // dropped (space, tab, line breaks, as the file is parsed), then one pair of matching quotes

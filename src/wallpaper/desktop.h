@@ -6,8 +6,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace wallpaper {
+
+// A monitor's rectangle on the virtual screen: the primary's top left is 0,0, and a monitor
+// left of or above it lies at negative coordinates. Right and bottom are exclusive.
+struct MonitorArea {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool primary = false;
+};
 
 // What the desktop application needs of the system. Every call is safe from any thread.
 class DesktopSystem {
@@ -24,6 +32,8 @@ class DesktopSystem {
     // Decodes the picture and encodes it with the encoder of the CLSID text; empty when the
     // bytes are no picture the system can decode or the encoding fails.
     virtual std::string Encode(const std::string& picture, const std::string& encoderClsid) = 0;
+    // Every monitor, the primary first; empty when the system cannot tell.
+    virtual std::vector<MonitorArea> Monitors() { return {}; }
     // Points the desktop at the bitmap; the system's answer.
     virtual bool SetDesktopWallpaper(const std::string& bitmapPath) = 0;
     // On the UI thread, after the desktop changed: repaints every window of the program once
