@@ -283,11 +283,14 @@ Section "Uninstall"
   ClearErrors
   ${GetOptions} $1 "/RemoveUserData" $2
   ${If} ${Errors}
-    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "是否同时删除设置和已下载的壁纸图片？$\r$\n（$3\图片 与 $3\壁纸 中的图片文件；其他文件保留）" /SD IDNO IDYES remove
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "是否同时删除设置和已下载的壁纸图片？$\r$\n（$3\图片、$3\壁纸 与壁纸历史中的图片文件；其他文件保留）" /SD IDNO IDYES remove
     Goto done
   ${EndIf}
 remove:
   !insertmacro RemovePicturesIn "$3\图片"
+  ; The history of applied pictures: its index, then its pictures.
+  Delete "$3\壁纸\历史\历史.txt"
+  !insertmacro RemovePicturesIn "$3\壁纸\历史"
   !insertmacro RemovePicturesIn "$3\壁纸"
   ; Not a drive's root ("D:" would be that drive's current folder).
   StrLen $4 $3

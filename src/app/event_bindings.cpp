@@ -4,6 +4,7 @@
 #include "core/categories.h"
 #include "core/control_names.h"
 #include "core/window_registry.h"
+#include "wallpaper/display_window.h"
 #include "wallpaper/downloads.h"
 #include "wallpaper/rotation_window.h"
 #include "wallpaper/user_settings.h"
@@ -39,6 +40,10 @@ bool MainEvents(Program& p, const Event& e) {
     }
     if (e.kind == EventKind::EndRequested) {
         p.Exit();  // another process asked, e.g. the uninstaller
+        return true;
+    }
+    if (e.kind == EventKind::ShowRequested) {
+        p.BringMainWindowForward();  // the program was started again
         return true;
     }
     if (e.kind == EventKind::Destroying) {
@@ -142,6 +147,8 @@ bool SettingsEvents(Program& p, const Event& e) {
         p.OpenNodeWindowAndAskForNodes();
     else if (IsClick(e, name, settings_window::kOpenRotation))
         p.OpenRotationWindow();
+    else if (IsClick(e, name, settings_window::kOpenDisplay))
+        p.OpenWindow(core::WindowKind::Display);
     else if (IsClick(e, name, settings_window::kChangeFolder))
         wallpaper::ChangeStorageFolder();
     else if (IsClick(e, name, settings_window::kOpenFolder))
@@ -166,6 +173,25 @@ bool RotationEvents(Program&, const Event& e) {
         wallpaper::StoreRotationType(e.value);
     else if (IsClick(e, name, kCloseButton))
         CloseRotationWindow();
+    return true;
+}
+
+bool DisplayEvents(Program&, const Event& e) {
+    if (e.kind == EventKind::Created) {
+        Common(core::WindowKind::Display, e);
+        wallpaper::ShowDisplaySettings();
+        return true;
+    }
+    if (e.kind == EventKind::Destroying) return Common(core::WindowKind::Display, e);
+    if (e.kind == EventKind::CloseRequested) return true;
+    const std::string name = core::Ui().ControlName(e.control);
+    if (IsClick(e, name, kCloseButton))
+        CloseDisplayWindow();
+    else if ((e.kind == EventKind::SelectionChanged && name == display_window::kFitCombo) ||
+             (e.kind == EventKind::Click &&
+              (name == display_window::kPerMonitor || name == display_window::kPauseFullScreen ||
+               name == display_window::kPauseOnBattery)))
+        wallpaper::StoreDisplaySettings();
     return true;
 }
 
@@ -207,6 +233,9 @@ ui::EventHandler BindingsFor(core::WindowKind kind, Program& program) {
             break;
         case core::WindowKind::Exit:
             events = ExitEvents;
+            break;
+        case core::WindowKind::Display:
+            events = DisplayEvents;
             break;
     }
     return [events, &program](const Event& e) { return events(program, e); };

@@ -16,6 +16,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Relative paths and libraries named without a folder resolve in the program's folder.
     if (!SetCurrentDirectoryA(sys::ProgramFolder().c_str())) sys::TraceLastError("SetCurrentDirectoryA");
     ui::EnableDpiAwareness();
+    if (!ui::BecomeTheOnlyCopy()) return 0;
     // The shell's folder dialog needs COM on this thread.
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(com)) sys::TraceError("CoInitializeEx", static_cast<unsigned long>(com));

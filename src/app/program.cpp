@@ -9,8 +9,12 @@
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "wallpaper/category_list.h"
+#include "wallpaper/desktop.h"
 #include "wallpaper/detail_window.h"
+#include "wallpaper/display_settings.h"
 #include "wallpaper/downloads.h"
+#include "wallpaper/history.h"
+#include "wallpaper/pause.h"
 #include "wallpaper/user_settings.h"
 
 namespace app {
@@ -20,12 +24,30 @@ namespace dw = core::controls::detail_window;
 
 void EndImmediately(int code) { std::_Exit(code); }
 
+namespace {
+
+wallpaper::RotationHooks ProgramRotationHooks() {
+    wallpaper::RotationHooks hooks;
+    hooks.paused = wallpaper::RotationPaused;
+    hooks.picturesPerChange = [] {
+        return wallpaper::ReadDisplaySettings().perMonitor ? wallpaper::MonitorCount() : 1;
+    };
+    hooks.silentDownloadsEnded = wallpaper::SilentDownloadsEnded;
+    return hooks;
+}
+
+void Tell(const char* text) {
+    core::Ui().MsgBox("渺岚壁纸", text, "", core::WindowOf(core::WindowKind::Main));
+}
+
+}  // namespace
+
 Program::Program(ui::Engine& engine, ProgramOptions options)
     : engine_(engine),
       options_(std::move(options)),
       link_(options_.nodeHost, options_.nodePort, *this, *this),
       browsing_(link_),
-      rotation_(link_, options_.machineId) {
+      rotation_(link_, options_.machineId, ProgramRotationHooks()) {
     core::UseEngine(&engine_);
 }
 
@@ -35,6 +57,7 @@ ui::WindowId Program::Start() { return OpenWindow(core::WindowKind::Main); }
 
 void Program::Stop() {
     rotation_.Stop();
+    stepBack_.Join();
     link_.Stop();
     notices_.Stop();
     for (web::DownloadSlot* slot : {&wallpaper::VisibleSlot(), &wallpaper::SilentSlot()}) {
@@ -82,12 +105,48 @@ void Program::OnTrayMenu(int item) {
         case 2:
             OpenWindow(core::WindowKind::Settings);
             break;
+        case 3:
+            OpenWindow(core::WindowKind::Display);
+            break;
         case 4:
+            RequestNextWallpaper();
+            break;
+        case 5:
+            ShowPreviousWallpaper();
+            break;
+        case 7:
             OpenWindow(core::WindowKind::Exit);
             break;
         default:
             break;
     }
+}
+
+void Program::RequestNextWallpaper() {
+    if (!link_.IsConnected()) {
+        Tell("还没有连接到壁纸节点，请稍后再试");
+        return;
+    }
+    net::SendChangeWallpaperRequest(
+        link_, core::ReadSetting(core::kSectionRotation, core::kKeyRotationType, "0"), options_.machineId);
+}
+
+void Program::ShowPreviousWallpaper() {
+    std::string picture;
+    if (!wallpaper::StepBackInHistory(&picture)) {
+        Tell("没有更早的壁纸了");
+        return;
+    }
+    // One step at a time: a second click waits for the first step's picture.
+    stepBack_.Join();
+    stepBack_.Start("history-step", [picture](const sys::StopSignal&) {
+        wallpaper::ApplyDesktopWallpaper(picture, wallpaper::kStretchedStyle);
+    });
+}
+
+void Program::BringMainWindowForward() {
+    ShowMainWindow();
+    if (ui::WindowId main = core::WindowOf(core::WindowKind::Main)) engine_.BringToFront(main);
 }
 
 void Program::OpenRotationWindow() {

@@ -13,6 +13,7 @@
 #include "net/notices.h"
 #include "net/replies.h"
 #include "net/requests.h"
+#include "sys/thread.h"
 #include "ui/engine.h"
 #include "wallpaper/rotation.h"
 
@@ -55,8 +56,17 @@ class Program final : public net::ReplyReceiver, private net::ReplyHandler, priv
     void ConnectToNode() { link_.Connect(); }
     // kind 1 left button released, 2 double-click, 3 right button released or menu key.
     void OnTrayEvent(int kind);
-    // The tray menu's choice: 0 "打开", 2 "设置", 4 "退出" (separators count).
+    // The tray menu's choice: 0 "打开", 2 "设置", 3 "显示设置", 4 "下一张壁纸", 5 "上一张壁纸",
+    // 7 "退出" (separators count).
     void OnTrayMenu(int item);
+    // "下一张壁纸": the change request rotation sends, now, outside rotation's own timing; the
+    // node's answer is an ordinary download reply. Says so when the node is not connected.
+    void RequestNextWallpaper();
+    // "上一张壁纸": the picture before the current one in the history goes back on the desktop,
+    // without the network. Says so when there is none.
+    void ShowPreviousWallpaper();
+    // A second start of the program asked this copy to come forward.
+    void BringMainWindowForward();
     // Modal: returns when the rotation window has closed.
     void OpenRotationWindow();
     // "更换节点" / "修改节点": the node window, then the node list request.
@@ -88,6 +98,9 @@ class Program final : public net::ReplyReceiver, private net::ReplyHandler, priv
     net::Browsing browsing_;
     net::Notices notices_;
     wallpaper::Rotation rotation_;
+    // Puts a picture of the history back on the desktop, off the UI thread: decoding and
+    // composing a large picture takes a moment.
+    sys::Thread stepBack_;
 };
 
 }  // namespace app

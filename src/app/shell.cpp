@@ -35,6 +35,7 @@ void RemoveTrayIcon() {
 void CloseSettingsWindow() { CloseKind(core::WindowKind::Settings); }
 void CloseRotationWindow() { CloseKind(core::WindowKind::Rotation); }
 void CloseExitWindow() { CloseKind(core::WindowKind::Exit); }
+void CloseDisplayWindow() { CloseKind(core::WindowKind::Display); }
 
 bool HideDetailWindow() {
     if (ui::WindowId w = core::WindowOf(core::WindowKind::Detail)) core::Ui().ShowWindow(w, false);

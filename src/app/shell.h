@@ -12,6 +12,7 @@ void RemoveTrayIcon();
 void CloseSettingsWindow();
 void CloseRotationWindow();
 void CloseExitWindow();
+void CloseDisplayWindow();
 
 // Close requests of the two auxiliary windows: hide, and keep the window (answer false).
 bool HideDetailWindow();

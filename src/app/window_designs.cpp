@@ -19,6 +19,7 @@ namespace nodew = core::controls::node_window;
 namespace settingsw = core::controls::settings_window;
 namespace rotationw = core::controls::rotation_window;
 namespace exitw = core::controls::exit_window;
+namespace displayw = core::controls::display_window;
 
 // The tab captions, in page order on both strips.
 const char* const kSubjects[core::kPagesPerStrip] = {"最新", "风景", "美女", "汽车", "动漫", "游戏", "动物"};
@@ -75,7 +76,7 @@ WindowDesign Main() {
     c.push_back(C(mainw::kLoading, Kind::PictureBox, {552, 448, 288, 80}, "", "loading"));
     c.push_back(C(mainw::kConnectTimer, Kind::Timer, {}));
     ControlDesign menu = C(mainw::kTrayMenu, Kind::Menu, {});
-    menu.items = {"打开", "-", "设置", "-", "退出"};
+    menu.items = {"打开", "-", "设置", "显示设置", "下一张壁纸", "上一张壁纸", "-", "退出"};
     c.push_back(menu);
     // The HD view is the one in view at start; its selector shows that.
     for (ControlDesign& d : c)
@@ -148,6 +149,7 @@ WindowDesign Settings() {
     c.push_back(C(settingsw::kChangeNode, Kind::Button, {296, 118, 112, 24}, "修改节点"));
     c.push_back(C(settingsw::kRotationHeading, Kind::Label, {40, 168, 80, 24}, "自动切换"));
     c.push_back(C(settingsw::kOpenRotation, Kind::Button, {144, 168, 136, 26}, "打开自动更换壁纸设置"));
+    c.push_back(C(settingsw::kOpenDisplay, Kind::Button, {296, 168, 112, 26}, "显示设置"));
     c.push_back(C(settingsw::kFolderHeading, Kind::Label, {40, 224, 80, 24}, "壁纸存储"));
     c.push_back(C(settingsw::kFolderLabel, Kind::Label, {144, 224, 272, 16}, "当前目录："));
     c.push_back(C(settingsw::kChangeFolder, Kind::Button, {144, 256, 112, 24}, "修改目录"));
@@ -189,6 +191,27 @@ WindowDesign Exit() {
     return w;
 }
 
+WindowDesign Display() {
+    WindowDesign w{"DisplayWindow", "渺岚壁纸_显示设置", 429, 265, true, false, {}};
+    auto& c = w.controls;
+    c.push_back(As(ui::Role::Title, C(displayw::kTitle, Kind::Label, {16, 16, 144, 24}, "显示设置")));
+    c.push_back(As(ui::Role::Close, C(kCloseButton, Kind::Button, {400, 8, 24, 24}, "", "btn_close")));
+    c.push_back(C(displayw::kFitCaption, Kind::Label, {24, 60, 72, 16}, "图片适应："));
+    ControlDesign fit = C(displayw::kFitCombo, Kind::Combobox, {96, 56, 112, 26});
+    // In the order of wallpaper::Fit.
+    fit.items = {"填充", "适应", "拉伸", "居中", "平铺", "跨屏"};
+    c.push_back(fit);
+    c.push_back(C(displayw::kFitHint, Kind::Label, {24, 92, 384, 16},
+                  "提示：拉伸为默认方式；填充会裁去多余部分，适应会留出黑边"));
+    c.push_back(C(displayw::kPerMonitor, Kind::Checkbox, {24, 124, 280, 24}, "每个显示器不同壁纸"));
+    c.push_back(
+        C(displayw::kPauseFullScreen, Kind::Checkbox, {24, 156, 280, 24}, "全屏程序运行时暂停自动更换"));
+    c.push_back(C(displayw::kPauseOnBattery, Kind::Checkbox, {24, 188, 280, 24}, "使用电池时暂停自动更换"));
+    c.push_back(
+        C(displayw::kPauseHint, Kind::Label, {24, 228, 384, 16}, "提示：暂停期间错过的更换，恢复后立即补上"));
+    return w;
+}
+
 }  // namespace
 
 ui::WindowDesign DesignOf(core::WindowKind kind) {
@@ -207,6 +230,8 @@ ui::WindowDesign DesignOf(core::WindowKind kind) {
             return Rotation();
         case core::WindowKind::Exit:
             return Exit();
+        case core::WindowKind::Display:
+            return Display();
     }
     return {};
 }

@@ -81,6 +81,8 @@ inline constexpr const char* kFolderLabel = "标签EX4";
 inline constexpr const char* kChangeFolder = "按钮EX1";
 inline constexpr const char* kOpenFolder = "按钮EX2";
 inline constexpr const char* kFolderDialog = "通用对话框1";
+// Opens the display choices.
+inline constexpr const char* kOpenDisplay = "按钮EX5";
 }  // namespace settings_window
 
 namespace rotation_window {
@@ -105,6 +107,17 @@ inline constexpr const char* kQuestion = "标签EX1";
 inline constexpr const char* kConfirm = "按钮EX1";
 inline constexpr const char* kCancel = "按钮EX2";
 }  // namespace exit_window
+
+namespace display_window {
+inline constexpr const char* kTitle = "标签EX1";
+inline constexpr const char* kFitCaption = "标签EX2";
+inline constexpr const char* kFitCombo = "组合框EX1";
+inline constexpr const char* kFitHint = "标签EX3";
+inline constexpr const char* kPerMonitor = "选择框EX1";
+inline constexpr const char* kPauseFullScreen = "选择框EX2";
+inline constexpr const char* kPauseOnBattery = "选择框EX3";
+inline constexpr const char* kPauseHint = "标签EX4";
+}  // namespace display_window
 
 // Close buttons of the frameless windows.
 inline constexpr const char* kCloseButton = "destroy";

@@ -11,8 +11,8 @@
 
 namespace core {
 
-enum class WindowKind { Main, Detail, Download, Node, Settings, Rotation, Exit };
-constexpr int kWindowKindCount = 7;
+enum class WindowKind { Main, Detail, Download, Node, Settings, Rotation, Exit, Display };
+constexpr int kWindowKindCount = 8;
 
 // Set once before the main window is created.
 void UseEngine(ui::Engine* engine);

@@ -110,6 +110,8 @@ void Link::Send(std::string_view bytes) {
     client_.Send(handle_, data, static_cast<int>(bytes.size()));
 }
 
+bool Link::IsConnected() { return handle_ && client_.IsConnected(handle_); }
+
 void Link::Stop() {
     {
         std::lock_guard lock(g_linksMutex);

@@ -54,6 +54,8 @@ class Link : public Sender {
     bool Connect();
 
     void Send(std::string_view bytes) override;
+    // The connection is up (the hello may still be on its way).
+    bool IsConnected();
 
     // Closes the connection and lets no callback reach this link again; waits for those
     // already running. Never called on the thread of a callback.

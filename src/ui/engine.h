@@ -21,6 +21,7 @@ enum class Kind {
     Label,
     Button,
     Radiobutton,
+    Checkbox,  // an on/off switch of its own; a click turns it over, then raises Click
     Progressbar,
     Editbox,
     Combobox,
@@ -95,6 +96,7 @@ enum class EventKind {
     Tick,              // timer
     MenuChosen,        // menu; value: 0-based item position (separators count)
     EndRequested,      // main window; another process asked the program to end (ui/program_window.h)
+    ShowRequested,     // main window; a second start asked the running copy to come forward
 };
 
 struct Event {

@@ -375,6 +375,7 @@ bool HeadlessEngine::Raise(EventKind kind, WindowId window, ControlId control, i
             if (kind == EventKind::SelectionChanged) c->SetInt(attr::kCurrentSelection, value);
             if (kind == EventKind::Click && c->kind() == Kind::Radiobutton)
                 SelectRadio(WindowControlsLocked(c->window), *c);
+            if (kind == EventKind::Click && c->kind() == Kind::Checkbox) c->value = c->value ? 0 : 1;
         }
     }
     bool answer = handler(Event{kind, window, control, value});

@@ -19,6 +19,7 @@ bool AnswersMouse(const ControlModel& c) {
     switch (c.kind()) {
         case Kind::Button:
         case Kind::Radiobutton:
+        case Kind::Checkbox:
         case Kind::Selectthefolder:
         case Kind::IcoListbox:
             return true;

@@ -13,4 +13,11 @@ inline constexpr wchar_t kSkinWindowClass[] = L"MiaolanSkinWindow";
 // "退出" does.
 inline constexpr wchar_t kEndNowMessage[] = L"MiaolanWallpaper.EndNow";
 
+// Registered the same way: raises EventKind::ShowRequested on the main window, which comes
+// forward. A second start of the program sends it to the first and ends.
+inline constexpr wchar_t kShowMessage[] = L"MiaolanWallpaper.Show";
+
+// The named mutex that marks a running copy; "Local\" makes it one per session.
+inline constexpr wchar_t kRunningMutex[] = L"Local\\MiaolanWallpaper.Running";
+
 }  // namespace ui

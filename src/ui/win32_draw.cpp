@@ -172,6 +172,27 @@ void DrawRadio(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
     Text(g, c.caption, RectF(r.X + d + 6, r.Y, r.Width - d - 6 + 32, r.Height), 13, false, kText);
 }
 
+void DrawCheckbox(Gdiplus::Graphics& g, const Win& w, const Ctl& c, RectF r) {
+    float d = 16;
+    RectF box(r.X + 1, r.Y + (r.Height - d) / 2, d, d);
+    if (c.value) {
+        FillRound(g, box, 3, kAccent);
+        // The tick, in white over the accent.
+        Gdiplus::Pen tick(kSurface, 2);
+        Gdiplus::PointF points[] = {
+            {box.X + 3.5f, box.Y + 8.5f}, {box.X + 6.5f, box.Y + 11.5f}, {box.X + 12.5f, box.Y + 4.5f}};
+        g.DrawLines(&tick, points, 3);
+    } else {
+        Gdiplus::GraphicsPath path;
+        RoundedPath(path, box, 3);
+        Gdiplus::SolidBrush white(kSurface);
+        g.FillPath(&white, &path);
+        Gdiplus::Pen frame(w.hover == &c ? Color(255, 107, 114, 128) : Color(255, 156, 163, 175), 1.5f);
+        g.DrawPath(&frame, &path);
+    }
+    Text(g, c.caption, RectF(r.X + d + 6, r.Y, r.Width - d - 6 + 32, r.Height), 13, false, kText);
+}
+
 void DrawProgress(Gdiplus::Graphics& g, const Ctl& c, RectF r) {
     float h = std::min(r.Height, 10.0f);
     RectF track(r.X, r.Y + (r.Height - h) / 2, r.Width, h);
@@ -322,6 +343,9 @@ void DrawControl(Gdiplus::Graphics& g, const Win& w, const Ctl& c) {
             break;
         case Kind::Radiobutton:
             DrawRadio(g, w, c, r);
+            break;
+        case Kind::Checkbox:
+            DrawCheckbox(g, w, c, r);
             break;
         case Kind::Progressbar:
             DrawProgress(g, c, r);

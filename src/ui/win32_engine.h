@@ -94,4 +94,9 @@ int RunMessageLoop();
 // Makes the process per-monitor DPI aware (before any window exists).
 void EnableDpiAwareness();
 
+// One copy per session. True when this process is the first: it then holds the mark until it
+// ends. Otherwise the running copy has been asked to bring its main window forward, and this
+// process should end.
+bool BecomeTheOnlyCopy();
+
 }  // namespace ui

@@ -75,6 +75,11 @@ void Click(Win32Engine::State& s, Win& w, const layout::Hit& hit) {
             for (ControlModel* changed : SelectRadio(w.models, *c)) s.Invalidate(static_cast<Ctl*>(changed));
             s.Raise(window, EventKind::Click, id);
             break;
+        case Kind::Checkbox:
+            c->value = c->value ? 0 : 1;
+            s.Invalidate(c);
+            s.Raise(window, EventKind::Click, id);
+            break;
         case Kind::Selectthefolder:
             if (hit.part >= 0 && hit.part != c->value && c->SetInt(attr::kValue, hit.part)) {
                 s.InvalidateAll(&w);

@@ -123,6 +123,7 @@ struct Win32Engine::State {
     sys::GdiplusSession gdiplus;
     UINT taskbarCreated = 0;
     UINT endNow = 0;  // kEndNowMessage
+    UINT show = 0;    // kShowMessage
     bool inTrayMenu = false;
     DWORD lastTrayButtonUp = 0;
     std::map<WindowId, std::unique_ptr<win32::Win>> windows;

@@ -167,13 +167,14 @@ LRESULT Win32Engine::State::WindowProc(Win& w, UINT msg, WPARAM wp, LPARAM lp) {
         if (w.tray) AddTray(w);
         return 0;
     }
-    if (endNow && msg == endNow) {
+    if ((endNow && msg == endNow) || (show && msg == show)) {
         // Whichever of its windows another process found, the main window's handler decides;
         // a plain WM_CLOSE still only hides it.
         std::vector<WindowId> mains;
         for (auto& [id, each] : windows)
             if (each->design.role == WindowRole::Main) mains.push_back(id);
-        for (WindowId id : mains) Raise(id, EventKind::EndRequested);
+        for (WindowId id : mains)
+            Raise(id, msg == endNow ? EventKind::EndRequested : EventKind::ShowRequested);
         return 0;
     }
     switch (msg) {
@@ -303,6 +304,7 @@ void Win32Engine::State::Start() {
     callWindow = CreateWindowExW(0, kCallClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     endNow = RegisterWindowMessageW(kEndNowMessage);
+    show = RegisterWindowMessageW(kShowMessage);
 }
 
 void Win32Engine::State::Stop() {

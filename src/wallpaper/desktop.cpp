@@ -32,6 +32,11 @@ DesktopSystem& Desktop() {
     return system ? *system : PlatformDesktopSystem();
 }
 
+int MonitorCount() {
+    size_t count = Desktop().Monitors().size();
+    return count > 1 ? static_cast<int>(count) : 1;
+}
+
 DesktopStyle StyleOf(int styleCode) {
     switch (styleCode) {
         case 1:

@@ -53,6 +53,9 @@ class DesktopSystem {
 void UseDesktopSystem(DesktopSystem* system);
 DesktopSystem& Desktop();
 
+// The monitors the desktop system reports, at least 1.
+int MonitorCount();
+
 // The two registry values of a style code (1..5; any other tiles).
 struct DesktopStyle {
     const char* wallpaperStyle;

@@ -8,6 +8,7 @@
 #include "core/window_registry.h"
 #include "sys/text.h"
 #include "wallpaper/desktop.h"
+#include "wallpaper/history.h"
 #include "wallpaper/user_settings.h"
 #include "web/download_observer.h"
 
@@ -43,6 +44,7 @@ struct Slot : web::DownloadObserver {
     std::atomic<bool> applyWhenDone{false};
     // Written on a connection thread, read by the tick on the UI thread.
     std::atomic<double> total{0};
+    std::atomic<uint64_t> ended{0};
     // Last, so it is destroyed first: its destructor waits for the transfer, whose end still
     // reaches the members above.
     web::DownloadSlot engine;
@@ -54,9 +56,11 @@ struct Slot : web::DownloadObserver {
     void Finished(const web::DownloadResult& result) override {
         if (applyWhenDone.load()) {
             // A transfer that ended short holds a partial picture: the desktop keeps its own.
-            if (result.complete) ApplyDesktopWallpaper(result.file, kStretchedStyle);
+            if (result.complete && ApplyDesktopWallpaper(result.file, kStretchedStyle))
+                RecordAppliedPicture(result.file);
             Desktop().RemoveFile(result.file);
         }
+        ++ended;
         if (visible) FinishVisible();
     }
 };
@@ -109,6 +113,7 @@ std::string VisibleTarget() { return core::StorageFolder() + Visible().file; }
 std::string SilentTarget() { return core::StorageFolder() + Silent().file; }
 web::DownloadSlot& VisibleSlot() { return Visible().engine; }
 web::DownloadSlot& SilentSlot() { return Silent().engine; }
+uint64_t SilentDownloadsEnded() { return Silent().ended.load(); }
 
 void ShowDownloadProgress() {
     Slot& slot = Visible();

@@ -7,6 +7,7 @@
 // the visible slot then stops its progress and hides the download and detail windows.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "web/download_engine.h"
@@ -32,5 +33,8 @@ std::string SilentTarget();
 // The engine slots, for a caller that must wait for a transfer to end (tests, shutdown).
 web::DownloadSlot& VisibleSlot();
 web::DownloadSlot& SilentSlot();
+
+// Transfers of the silent slot that have ended so far, applied or not.
+uint64_t SilentDownloadsEnded();
 
 }  // namespace wallpaper

@@ -100,8 +100,8 @@ TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
     const Expect expected[] = {
         {core::WindowKind::Main, 1280, 847, 18 + 14}, {core::WindowKind::Detail, 879, 657, 14},
         {core::WindowKind::Download, 367, 161, 11},   {core::WindowKind::Node, 491, 254, 2},
-        {core::WindowKind::Settings, 429, 296, 16},   {core::WindowKind::Rotation, 429, 193, 11},
-        {core::WindowKind::Exit, 288, 151, 3}};
+        {core::WindowKind::Settings, 429, 296, 17},   {core::WindowKind::Rotation, 429, 193, 11},
+        {core::WindowKind::Exit, 288, 151, 3},        {core::WindowKind::Display, 429, 265, 9}};
     for (const Expect& e : expected) {
         program.OpenWindow(e.kind);
         auto w = engine.Window(core::WindowOf(e.kind));
@@ -122,8 +122,9 @@ TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
         EXPECT_EQ(page->parent, Main(category.strip));
         EXPECT_EQ(engine.GetTabData(page->parent, category.position), 0u);
     }
-    EXPECT_EQ(engine.Control(Main("菜单"))->design.items,
-              (std::vector<std::string>{"打开", "-", "设置", "-", "退出"}));
+    EXPECT_EQ(
+        engine.Control(Main("菜单"))->design.items,
+        (std::vector<std::string>{"打开", "-", "设置", "显示设置", "下一张壁纸", "上一张壁纸", "-", "退出"}));
     EXPECT_EQ(engine.GetText(core::ControlOf(core::WindowKind::Exit, "标签EX1"), ui::attr::kCaption),
               "退出无法自动更换壁纸哟！是否退出？");
 }
@@ -234,9 +235,46 @@ TEST_F(Shell, TrayKindsAndMenuDriveTheMainWindow) {
     engine.Raise(EventKind::Click, main, Main("destroy2"));
     EXPECT_EQ(core::WindowOf(core::WindowKind::Settings), settings);
     EXPECT_EQ(engine.Window(settings)->frontCalls, 1);
-    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 4);
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 7);
     EXPECT_TRUE(core::IsOpen(core::WindowKind::Exit));
     EXPECT_EQ(g_exitCode, -1);
+}
+
+// "下一张" and "上一张" say why they cannot act; "下一张" sends rotation's own request; the
+// display window shows and stores its choices under a section of its own.
+TEST_F(Shell, TrayNextPreviousAndTheDisplayWindow) {
+    auto lastMessage = [this] { return engine.Messages().empty() ? "" : engine.Messages().back().text; };
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 4);
+    EXPECT_EQ(lastMessage(), "还没有连接到壁纸节点，请稍后再试");
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 5);
+    EXPECT_EQ(lastMessage(), "没有更早的壁纸了");
+    Connect();
+    core::WriteSetting("自动更换", "类型", "2");
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 4);
+    EXPECT_EQ(SentAfterHello(1), (std::vector<std::string>{net::ChangeWallpaperRequest("2", "MID")}));
+
+    core::WriteSetting("显示设置", "电池供电时暂停", "1");
+    core::WriteSetting("显示设置", "适应方式", "9");  // not a fit: the default one shows
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 3);
+    ASSERT_TRUE(core::IsOpen(core::WindowKind::Display));
+    auto display = [](const char* name) { return core::ControlOf(core::WindowKind::Display, name); };
+    EXPECT_EQ(engine.GetInt(display("组合框EX1"), ui::attr::kCurrentSelection), 2);  // 拉伸
+    EXPECT_EQ(engine.GetInt(display("选择框EX1"), ui::attr::kValue), 0);
+    EXPECT_EQ(engine.GetInt(display("选择框EX3"), ui::attr::kValue), 1);
+    engine.Raise(EventKind::SelectionChanged, core::WindowOf(core::WindowKind::Display), display("组合框EX1"),
+                 0);
+    ClickIn(core::WindowKind::Display, "选择框EX1");
+    ClickIn(core::WindowKind::Display, "选择框EX3");
+    EXPECT_EQ(store.Value("显示设置", "适应方式"), "0");
+    EXPECT_EQ(store.Value("显示设置", "每个显示器不同壁纸"), "1");
+    EXPECT_EQ(store.Value("显示设置", "全屏时暂停"), "0");
+    EXPECT_EQ(store.Value("显示设置", "电池供电时暂停"), "0");
+    ClickIn(core::WindowKind::Display, "destroy");
+    EXPECT_FALSE(core::IsOpen(core::WindowKind::Display));
+    // The settings window opens it too.
+    engine.Raise(EventKind::MenuChosen, main, Main("菜单"), 2);
+    ClickIn(core::WindowKind::Settings, "按钮EX5");
+    EXPECT_TRUE(core::IsOpen(core::WindowKind::Display));
 }
 
 TEST_F(Shell, ExitWindowCancelsOrEndsAtOnce) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -52,7 +53,8 @@ class RotationOnTheWire : public ::testing::Test {
     // Runs `count` passes; `afterPass(n)` runs in the wait after pass n (1-based). Returns
     // what each pass sent, [0] being pass 1.
     std::vector<std::vector<std::string>> Run(int count, uint32_t seed,
-                                              const std::function<void(int)>& afterPass = {}) {
+                                              const std::function<void(int)>& afterPass = {},
+                                              const wallpaper::RotationHooks& hooks = {}) {
         int pass = 0;
         wallpaper::RunRotation(
             *link_,
@@ -66,7 +68,7 @@ class RotationOnTheWire : public ::testing::Test {
                 if (afterPass) afterPass(pass);
                 return pass < count;
             },
-            seed);
+            seed, hooks);
         link_->Send(kEnd);
         std::vector<std::string> packets;
         for (size_t n = consumed_ + 1; server_.WaitForPackets(n); ++n) {
@@ -169,6 +171,42 @@ TEST_F(RotationOnTheWire, NegativeStoredPeriodCountsAsFiveMinutesInsteadOfAChang
         EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), std::vector<int>{305});
         EXPECT_EQ(machineIdCalls_.load(), ++changes);
     }
+}
+
+// A change that falls due while paused is made at the first pass after, and the next one a
+// period after that; keep-alives go on through the pause.
+TEST_F(RotationOnTheWire, APausedChangeIsOwedUntilThePauseEndsWhileKeepAlivesGoOn) {
+    int done = 0;
+    int asked = 0;
+    wallpaper::RotationHooks hooks;
+    hooks.paused = [&] {
+        ++asked;
+        return done < 400;
+    };
+    auto passes = Run(
+        720, 11, [&](int pass) { done = pass; }, hooks);
+    EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), (std::vector<int>{401, 706}));
+    std::vector<int> keepAlives = PassesSending(passes, kKeepAlive);
+    EXPECT_GE(std::count_if(keepAlives.begin(), keepAlives.end(), [](int k) { return k > 305 && k <= 400; }),
+              1);
+    // Asked only while a change is due (passes 305 to 401, then 706), not on every pass.
+    EXPECT_EQ(asked, (401 - 305 + 1) + 1);
+}
+
+// With a picture per monitor, one change asks for one picture per monitor, each only after the
+// silent download of the one before has ended.
+TEST_F(RotationOnTheWire, APicturePerMonitorIsAskedForAfterThePreviousDownloadEnded) {
+    std::atomic<uint64_t> ended{0};
+    wallpaper::RotationHooks hooks;
+    hooks.picturesPerChange = [] { return 3; };
+    hooks.silentDownloadsEnded = [&] { return ended.load(); };
+    auto passes = Run(
+        612, 2,
+        [&](int pass) {
+            if (pass == 310 || pass == 312) ++ended;
+        },
+        hooks);
+    EXPECT_EQ(PassesSending(passes, ChangeBytes("0")), (std::vector<int>{305, 311, 313, 610}));
 }
 
 TEST(RotationPass, ADueKeepAliveWaitsForThePassAfterAChange) {
