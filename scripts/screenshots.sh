@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the demo node (scripts/node-demo.sh) and MiaolanWallpaper.exe under Wine + Xvfb and
 # takes screenshots of the main window's 4K and HD views full of the node's previews, the detail
-# window of the first picture, the settings window, the rotation window and the exit window, at
+# window of the first picture, the settings window, the rotation window, the display window and
+# the exit window, at
 # 100 % and at 150 % scaling;
 # then the engine gallery (tests/e2e/engine_gallery_main.cpp) shows the controls with content
 # (previews, loading picture, detail, download progress, node list) for the same look check;
@@ -95,6 +96,9 @@ for scale in $scales; do
   step rotation
   shoot "渺岚壁纸_自动更换" "$out/$scale/rotation.png"
   step close-rotation
+  step display
+  shoot "渺岚壁纸_显示设置" "$out/$scale/display.png"
+  step close-display
   step close-settings
   step exit
   shoot "渺岚壁纸_退出" "$out/$scale/exit.png"

@@ -192,7 +192,8 @@ WindowDesign Exit() {
 }
 
 WindowDesign Display() {
-    WindowDesign w{"DisplayWindow", "渺岚壁纸_显示设置", 429, 265, true, false, {}};
+    // The settings window's size: opened from it, it covers it whole.
+    WindowDesign w{"DisplayWindow", "渺岚壁纸_显示设置", 429, 296, true, false, {}};
     auto& c = w.controls;
     c.push_back(As(ui::Role::Title, C(displayw::kTitle, Kind::Label, {16, 16, 144, 24}, "显示设置")));
     c.push_back(As(ui::Role::Close, C(kCloseButton, Kind::Button, {400, 8, 24, 24}, "", "btn_close")));
@@ -203,12 +204,12 @@ WindowDesign Display() {
     c.push_back(fit);
     c.push_back(C(displayw::kFitHint, Kind::Label, {24, 92, 384, 16},
                   "提示：拉伸为默认方式；填充会裁去多余部分，适应会留出黑边"));
-    c.push_back(C(displayw::kPerMonitor, Kind::Checkbox, {24, 124, 280, 24}, "每个显示器不同壁纸"));
+    c.push_back(C(displayw::kPerMonitor, Kind::Checkbox, {24, 128, 280, 24}, "每个显示器不同壁纸"));
     c.push_back(
-        C(displayw::kPauseFullScreen, Kind::Checkbox, {24, 156, 280, 24}, "全屏程序运行时暂停自动更换"));
-    c.push_back(C(displayw::kPauseOnBattery, Kind::Checkbox, {24, 188, 280, 24}, "使用电池时暂停自动更换"));
+        C(displayw::kPauseFullScreen, Kind::Checkbox, {24, 164, 280, 24}, "全屏程序运行时暂停自动更换"));
+    c.push_back(C(displayw::kPauseOnBattery, Kind::Checkbox, {24, 200, 280, 24}, "使用电池时暂停自动更换"));
     c.push_back(
-        C(displayw::kPauseHint, Kind::Label, {24, 228, 384, 16}, "提示：暂停期间错过的更换，恢复后立即补上"));
+        C(displayw::kPauseHint, Kind::Label, {24, 248, 384, 16}, "提示：暂停期间错过的更换，恢复后立即补上"));
     return w;
 }
 

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 // clang-format on
 
+#include <initializer_list>
+
 #include "sys/trace_win.h"
 #include "wallpaper/pause.h"
 

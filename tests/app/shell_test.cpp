@@ -101,7 +101,7 @@ TEST_F(Shell, WindowDesignsHaveTheirSizesTitlesAndUniqueNames) {
         {core::WindowKind::Main, 1280, 847, 18 + 14}, {core::WindowKind::Detail, 879, 657, 14},
         {core::WindowKind::Download, 367, 161, 11},   {core::WindowKind::Node, 491, 254, 2},
         {core::WindowKind::Settings, 429, 296, 17},   {core::WindowKind::Rotation, 429, 193, 11},
-        {core::WindowKind::Exit, 288, 151, 3},        {core::WindowKind::Display, 429, 265, 9}};
+        {core::WindowKind::Exit, 288, 151, 3},        {core::WindowKind::Display, 429, 296, 9}};
     for (const Expect& e : expected) {
         program.OpenWindow(e.kind);
         auto w = engine.Window(core::WindowOf(e.kind));

@@ -18,7 +18,9 @@ SIZE ClientSize(HWND window);
 void ClickDesign(HWND window, int designWidth, int x, int y);
 // The tray icon's event as the shell sends it: 1 left up, 2 double-click, 3 context menu.
 void PostTrayEvent(HWND main, int kind);
-// Opens the tray menu and chooses its n-th command (1 "打开", 2 "设置", 3 "退出").
+// The tray menu's commands, separators not counted.
+enum TrayCommand { kTrayOpen = 1, kTraySettings, kTrayDisplay, kTrayNext, kTrayPrevious, kTrayExit };
+// Opens the tray menu and chooses the command.
 bool ChooseTrayMenu(HWND main, int command, int timeoutMs);
 // Z:\ path of a Linux path, for CreateProcess under Wine.
 std::wstring WinePath(const std::string& linuxPath);

@@ -3,7 +3,9 @@
 // wallpaper, and the exit from the tray menu. What the node received is read from its log.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 // clang-format off
@@ -172,6 +174,63 @@ int NodeRows(HWND node) {
     return list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
 }
 
+// A whole file; empty when it cannot be read.
+std::string FileBytes(const std::wstring& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char block[65536];
+    DWORD n = 0;
+    while (ReadFile(file, block, sizeof block, &n, nullptr) && n > 0) bytes.append(block, n);
+    CloseHandle(file);
+    return bytes;
+}
+
+// Files in the folder matching the pattern.
+int CountFiles(const std::wstring& folder, const wchar_t* pattern) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do ++count;
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// A window of this process, another one than the program, over the whole screen and in front
+// until it goes: what a game or a presentation looks like to the program.
+class FullScreenWindow {
+  public:
+    FullScreenWindow() {
+        thread_ = std::thread([this] {
+            window_ = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"full screen", WS_POPUP | WS_VISIBLE, 0, 0,
+                                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                      nullptr, nullptr, nullptr);
+            SetForegroundWindow(window_);
+            threadId_ = GetCurrentThreadId();
+            ready_ = true;
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            DestroyWindow(window_);
+        });
+        while (!ready_) Sleep(10);
+    }
+    ~FullScreenWindow() {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    HWND window() const { return window_; }
+
+  private:
+    std::thread thread_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::atomic<bool> ready_{false};
+};
+
 class ProgramWithNode : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -206,7 +265,7 @@ class ProgramWithNode : public ::testing::Test {
 
     // The tray menu's "退出", then the exit window's "退出": the process ends with code 0.
     void ExitFromTray() {
-        ASSERT_TRUE(e2e::ChooseTrayMenu(main_, 3, kWait));
+        ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTrayExit, kWait));
         HWND exitWindow = e2e::WaitForWindowOf(program_, L"渺岚壁纸_退出", kWait);
         ASSERT_NE(exitWindow, nullptr);
         e2e::Shoot(L"exit-window");
@@ -329,6 +388,96 @@ TEST_F(ProgramWithNode, RotationAsksTheNodeForANewWallpaperOnceItsPeriodHasPasse
     EXPECT_TRUE(known) << "the bitmap is no picture of the catalogue";
     EXPECT_EQ(WaitForDesktopColour({applied}, kListWait), 0) << "the desktop does not show the bitmap";
     e2e::Shoot(L"rotated");
+    ExitFromTray();
+}
+
+// "下一张" asks the node now and the picture lands on the desktop; "上一张" walks back through
+// the bitmaps made before, without the node; the history keeps the last 20 pictures, and a new
+// picture after going back drops the ones ahead.
+TEST_F(ProgramWithNode, NextAndPreviousFromTheTrayWalkTheLastTwentyPictures) {
+    StartProgram(L"0");
+    ASSERT_TRUE(e2e::WaitForNodeLog(L"&1 answered", 1, kWait));
+    HideMain();
+    const std::wstring history = e2e::WorkFolder() + L"\\storage\\壁纸\\历史";
+    const std::wstring index = history + L"\\历史.txt";
+    // Each applied picture rewrites the index last: once it changed, the bitmap is whole.
+    auto indexChanges = [&](const std::string& before) {
+        for (int waited = 0; FileBytes(index) == before && waited <= kListWait; waited += 100) Sleep(100);
+        return FileBytes(index) != before;
+    };
+    std::vector<std::string> bitmaps;  // the desktop bitmap after each picture
+    for (int n = 1; n <= 21; ++n) {
+        SCOPED_TRACE(n);
+        std::string before = FileBytes(index);
+        ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTrayNext, kWait));
+        ASSERT_TRUE(Answered(L"&更换", n));
+        ASSERT_TRUE(indexChanges(before));
+        bitmaps.push_back(FileBytes(DesktopValue(L"Wallpaper")));
+        ASSERT_FALSE(bitmaps.back().empty());
+    }
+    EXPECT_EQ(CountFiles(history, L"*.jpg"), 20);
+    EXPECT_EQ(WaitForDesktopColour({e2e::BitmapCentre(DesktopValue(L"Wallpaper"))}, kListWait), 0);
+
+    for (int back = 1; back <= 3; ++back) {
+        SCOPED_TRACE(back);
+        std::string before = FileBytes(index);
+        ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTrayPrevious, kWait));
+        ASSERT_TRUE(indexChanges(before));
+        const std::string& wanted = bitmaps[bitmaps.size() - 1 - back];
+        for (int waited = 0; FileBytes(DesktopValue(L"Wallpaper")) != wanted && waited <= kWait;
+             waited += 100)
+            Sleep(100);
+        EXPECT_TRUE(FileBytes(DesktopValue(L"Wallpaper")) == wanted) << "not the picture " << back << " back";
+    }
+    EXPECT_EQ(e2e::CountInNodeLog(L"&更换 answered"), 21);
+    e2e::Shoot(L"history-three-back");
+
+    std::string before = FileBytes(index);
+    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTrayNext, kWait));
+    ASSERT_TRUE(indexChanges(before));
+    EXPECT_EQ(CountFiles(history, L"*.jpg"), 20 - 3 + 1);
+    ExitFromTray();
+}
+
+// A second start, hidden in the tray or not, brings the running copy forward and ends: one
+// tray icon, one link to the node.
+TEST_F(ProgramWithNode, ASecondStartBringsTheRunningCopyForward) {
+    StartProgram(L"0");
+    ASSERT_TRUE(e2e::WaitForNodeLog(L"&1 answered", 1, kWait));
+    HideMain();
+    HANDLE second = e2e::Start(L"\"" + folder_ + L"\\MiaolanWallpaper.exe\"");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(WaitForSingleObject(second, kWait), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 1;
+    GetExitCodeProcess(second, &code);
+    CloseHandle(second);
+    EXPECT_EQ(code, 0u);
+    for (int waited = 0; !IsWindowVisible(main_) && waited <= kWait; waited += 100) Sleep(100);
+    EXPECT_TRUE(IsWindowVisible(main_));
+    e2e::Shoot(L"second-start");
+    EXPECT_EQ(e2e::CountInNodeLog(L"&1 answered"), 1);
+    ExitFromTray();
+}
+
+// While another program shows full screen, rotation skips its change and keeps the link alive;
+// the change is made as soon as the window goes.
+TEST_F(ProgramWithNode, RotationWaitsWhileAnotherProgramIsFullScreen) {
+    folder_ = e2e::InstallProgramCopy("RotationWaitsWhileAnotherProgramIsFullScreen");
+    ASSERT_FALSE(folder_.empty());
+    e2e::WriteConfig(folder_, L"显示设置", L"全屏时暂停", L"1");
+    StartProgram(L"1");
+    ASSERT_TRUE(e2e::WaitForNodeLog(L"&1 answered", 1, kWait));
+    HideMain();
+    {
+        FullScreenWindow game;
+        EXPECT_EQ(GetForegroundWindow(), game.window());
+        // The period is 65 seconds from the start; well past it, nothing was asked.
+        Sleep(90000);
+        e2e::Shoot(L"full-screen");
+        EXPECT_EQ(e2e::CountInNodeLog(L"&更换 answered"), 0);
+        EXPECT_GE(e2e::CountInNodeLog(L"&4 no reply"), 1);
+    }
+    EXPECT_TRUE(e2e::WaitForNodeLog(L"&更换 answered", 1, 10000));
     ExitFromTray();
 }
 
@@ -455,6 +604,31 @@ TEST_F(ProgramWithNode, EveryControlOfEveryWindowDoesWhatItSays) {
     EXPECT_EQ(Config(L"自动更换", L"周期"), L"30");
     e2e::ClickDesign(rotation, 429, 412, 20);
     EXPECT_TRUE(e2e::WaitUntilGone(L"渺岚壁纸_自动更换", kWait));
+
+    // The display window: the fit and the three switches go to Config.ini as they change.
+    e2e::ClickDesign(settings, 429, 352, 181);
+    HWND display = e2e::WaitForWindowOf(program_, L"渺岚壁纸_显示设置", kWait);
+    ASSERT_NE(display, nullptr);
+    HWND fit = FindWindowExW(display, nullptr, L"ComboBox", nullptr);
+    ASSERT_NE(fit, nullptr);
+    EXPECT_EQ(SendMessageW(fit, CB_GETCURSEL, 0, 0), 2);  // 拉伸: what the program always did
+    SendMessageW(fit, CB_SETCURSEL, 1, 0);
+    SendMessageW(display, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(fit), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(fit));
+    for (int y : {140, 176, 212}) e2e::ClickDesign(display, 429, 60, y);
+    for (int waited = 0; Config(L"显示设置", L"电池供电时暂停") != L"1" && waited <= kWait; waited += 100)
+        Sleep(100);
+    EXPECT_EQ(Config(L"显示设置", L"适应方式"), L"1");
+    EXPECT_EQ(Config(L"显示设置", L"每个显示器不同壁纸"), L"1");
+    EXPECT_EQ(Config(L"显示设置", L"全屏时暂停"), L"1");
+    EXPECT_EQ(Config(L"显示设置", L"电池供电时暂停"), L"1");
+    e2e::Shoot(L"display-window");
+    e2e::ClickDesign(display, 429, 60, 140);  // a picture per monitor, off again
+    for (int waited = 0; Config(L"显示设置", L"每个显示器不同壁纸") != L"0" && waited <= kWait; waited += 100)
+        Sleep(100);
+    EXPECT_EQ(Config(L"显示设置", L"每个显示器不同壁纸"), L"0");
+    e2e::ClickDesign(display, 429, 412, 20);
+    EXPECT_TRUE(e2e::WaitUntilGone(L"渺岚壁纸_显示设置", kWait));
     e2e::ClickDesign(settings, 429, 412, 20);
     EXPECT_TRUE(e2e::WaitUntilGone(L"渺岚壁纸_设置", kWait));
 
@@ -462,16 +636,16 @@ TEST_F(ProgramWithNode, EveryControlOfEveryWindowDoesWhatItSays) {
     e2e::ClickDesign(main_, 1280, 1228, 28);  // minimise
     for (int waited = 0; !IsIconic(main_) && waited <= kWait; waited += 100) Sleep(100);
     EXPECT_TRUE(IsIconic(main_));
-    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, 1, kWait));  // 打开
+    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTrayOpen, kWait));  // 打开
     for (int waited = 0; IsIconic(main_) && waited <= kWait; waited += 100) Sleep(100);
     EXPECT_FALSE(IsIconic(main_));
     HideMain();
-    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, 2, kWait));  // 设置
+    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTraySettings, kWait));  // 设置
     settings = e2e::WaitForWindowOf(program_, L"渺岚壁纸_设置", kWait);
     ASSERT_NE(settings, nullptr);
     e2e::ClickDesign(settings, 429, 412, 20);
     EXPECT_TRUE(e2e::WaitUntilGone(L"渺岚壁纸_设置", kWait));
-    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, 3, kWait));  // 退出, then 取消
+    ASSERT_TRUE(e2e::ChooseTrayMenu(main_, e2e::kTrayExit, kWait));  // 退出, then 取消
     HWND exitWindow = e2e::WaitForWindowOf(program_, L"渺岚壁纸_退出", kWait);
     ASSERT_NE(exitWindow, nullptr);
     e2e::ClickDesign(exitWindow, 288, 92, 124);

@@ -55,13 +55,24 @@ int main(int argc, char** argv) {
         if (rotation) e2e::ClickDesign(rotation, 429, 412, 20);
         return e2e::WaitUntilGone(L"渺岚壁纸_自动更换", wait) ? 0 : 1;
     }
+    if (!std::strcmp(step, "display")) {
+        HWND settings = e2e::WaitForWindow(L"渺岚壁纸_设置", wait);
+        if (!settings) return Report(nullptr);
+        e2e::ClickDesign(settings, 429, 352, 181);
+        return Report(e2e::WaitForWindow(L"渺岚壁纸_显示设置", wait));
+    }
+    if (!std::strcmp(step, "close-display")) {
+        HWND display = e2e::WaitForWindow(L"渺岚壁纸_显示设置", wait);
+        if (display) e2e::ClickDesign(display, 429, 412, 20);
+        return e2e::WaitUntilGone(L"渺岚壁纸_显示设置", wait) ? 0 : 1;
+    }
     if (!std::strcmp(step, "close-settings")) {
         HWND settings = e2e::WaitForWindow(L"渺岚壁纸_设置", wait);
         if (settings) e2e::ClickDesign(settings, 429, 412, 20);
         return e2e::WaitUntilGone(L"渺岚壁纸_设置", wait) ? 0 : 1;
     }
     if (!std::strcmp(step, "exit")) {
-        if (!e2e::ChooseTrayMenu(main, 3, wait)) return Report(nullptr);
+        if (!e2e::ChooseTrayMenu(main, e2e::kTrayExit, wait)) return Report(nullptr);
         return Report(e2e::WaitForWindow(L"渺岚壁纸_退出", wait));
     }
     if (!std::strcmp(step, "quit")) {

@@ -73,14 +73,14 @@ TEST_F(RunningProgram, WindowsOpenCloseAndExitAsDesigned) {
     e2e::ClickDesign(settings, 429, 412, 20);
     EXPECT_TRUE(e2e::WaitUntilGone(L"渺岚壁纸_设置", kWait));
 
-    ASSERT_TRUE(e2e::ChooseTrayMenu(main, 3, kWait));
+    ASSERT_TRUE(e2e::ChooseTrayMenu(main, e2e::kTrayExit, kWait));
     HWND exitWindow = e2e::WaitForWindow(L"渺岚壁纸_退出", kWait);
     ExpectSize(exitWindow, 288, 151);
     e2e::ClickDesign(exitWindow, 288, 92, 124);  // "取消"
     EXPECT_TRUE(e2e::WaitUntilGone(L"渺岚壁纸_退出", kWait));
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
-    ASSERT_TRUE(e2e::ChooseTrayMenu(main, 3, kWait));
+    ASSERT_TRUE(e2e::ChooseTrayMenu(main, e2e::kTrayExit, kWait));
     exitWindow = e2e::WaitForWindow(L"渺岚壁纸_退出", kWait);
     ASSERT_NE(exitWindow, nullptr);
     e2e::ClickDesign(exitWindow, 288, 188, 124);  // "退出"
