@@ -188,6 +188,11 @@ TEST_F(Installer, ForOneUserWithoutAdminThenUninstallKeepsTheUsersDataUnlessAske
     const std::wstring bitmaps = KnownFolder(FOLDERID_LocalAppData) + L"\\" + kFolderName;
     ASSERT_TRUE(CreateDirectoryW((pictures + L"\\相册").c_str(), nullptr));
     CreateDirectoryW(bitmaps.c_str(), nullptr);
+    // The history of applied pictures goes with them: without it, its folder would be left.
+    CreateDirectoryW(wallpapers.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW((wallpapers + L"\\历史").c_str(), nullptr));
+    for (const std::wstring& file : {wallpapers + L"\\历史\\0.jpg", wallpapers + L"\\历史\\历史.txt"})
+        Touch(file);
     for (const std::wstring& file :
          {pictures + L"\\a.jpg", pictures + L"\\b.PNG", pictures + L"\\c.webp", pictures + L"\\mine.txt",
           pictures + L"\\相册\\holiday.jpg", wallpapers + L"\\壁纸.jpg", wallpapers + L"\\壁纸1.jpg",
