@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace wallpaper {
@@ -104,6 +105,17 @@ uint16_t Get16(const std::string& b, size_t at) {
 }
 
 constexpr size_t kBmpHeader = 14 + 40;
+
+// Moves pixel x,y to ((x + dx) mod w, (y + dy) mod h), in place: a canvas of two 4K monitors is
+// 50 MB.
+void Roll(Image& image, int dx, int dy) {
+    size_t row = static_cast<size_t>(image.width) * 3;
+    auto& p = image.pixels;
+    std::rotate(p.begin(), p.end() - static_cast<std::ptrdiff_t>(row * dy), p.end());
+    for (auto it = p.begin(); it != p.end(); it += static_cast<std::ptrdiff_t>(row))
+        std::rotate(it, it + static_cast<std::ptrdiff_t>(row - static_cast<size_t>(dx) * 3),
+                    it + static_cast<std::ptrdiff_t>(row));
+}
 
 }  // namespace
 
@@ -231,30 +243,15 @@ MonitorArea BoundingBox(const std::vector<MonitorArea>& monitors) {
     return box;
 }
 
-Image VirtualToCanvas(const Image& screen, const MonitorArea& box) {
-    Image canvas(screen.width, screen.height);
-    if (screen.Empty()) return canvas;
-    int sx = Mod(box.left, screen.width), sy = Mod(box.top, screen.height);
-    size_t head = static_cast<size_t>(screen.width - sx) * 3, tail = static_cast<size_t>(sx) * 3;
-    for (int y = 0; y < screen.height; ++y) {
-        uint8_t* row = canvas.At(0, (y + sy) % screen.height);
-        std::memcpy(row + tail, screen.At(0, y), head);
-        std::memcpy(row, screen.At(screen.width - sx, y), tail);
-    }
-    return canvas;
+Image VirtualToCanvas(Image screen, const MonitorArea& box) {
+    if (!screen.Empty()) Roll(screen, Mod(box.left, screen.width), Mod(box.top, screen.height));
+    return screen;
 }
 
-Image CanvasToVirtual(const Image& canvas, const MonitorArea& box) {
-    Image screen(canvas.width, canvas.height);
-    if (canvas.Empty()) return screen;
-    int sx = Mod(box.left, canvas.width), sy = Mod(box.top, canvas.height);
-    size_t head = static_cast<size_t>(canvas.width - sx) * 3, tail = static_cast<size_t>(sx) * 3;
-    for (int y = 0; y < canvas.height; ++y) {
-        const uint8_t* row = canvas.At(0, (y + sy) % canvas.height);
-        std::memcpy(screen.At(0, y), row + tail, head);
-        std::memcpy(screen.At(canvas.width - sx, y), row, tail);
-    }
-    return screen;
+Image CanvasToVirtual(Image canvas, const MonitorArea& box) {
+    if (!canvas.Empty())
+        Roll(canvas, Mod(-int64_t{box.left}, canvas.width), Mod(-int64_t{box.top}, canvas.height));
+    return canvas;
 }
 
 Image ComposeCanvas(const std::vector<MonitorArea>& monitors, const std::vector<const Image*>& pictures,
@@ -276,7 +273,7 @@ Image ComposeCanvas(const std::vector<MonitorArea>& monitors, const std::vector<
                        *pictures[i], fit);
         }
     }
-    return VirtualToCanvas(screen, box);
+    return VirtualToCanvas(std::move(screen), box);
 }
 
 }  // namespace wallpaper

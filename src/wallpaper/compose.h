@@ -58,8 +58,8 @@ MonitorArea BoundingBox(const std::vector<MonitorArea>& monitors);
 // screen shows canvas pixel (x mod W, y mod H) of a W×H canvas, mod taken upward for negative x,y.
 // These move between a picture of the virtual screen (its bounding box's top left at 0,0) and
 // that canvas.
-Image VirtualToCanvas(const Image& screen, const MonitorArea& box);
-Image CanvasToVirtual(const Image& canvas, const MonitorArea& box);
+Image VirtualToCanvas(Image screen, const MonitorArea& box);
+Image CanvasToVirtual(Image canvas, const MonitorArea& box);
 
 // The canvas for the monitors: under span, one picture fills the bounding box; otherwise
 // monitor i holds pictures[i] with the fit, and a monitor whose picture is null keeps what the
