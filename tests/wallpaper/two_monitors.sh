@@ -8,8 +8,9 @@
 #
 # Xvfb places all its screens at 0,0, so Wine sees one monitor there; the server here is Xorg
 # with the dummy driver and a layout of two screens (it needs root, as Xorg does). Such a server
-# has Xinerama but no XRandR, and Wine 8's desktop process dies at start unless told to use
-# neither XRandR nor XVidMode; then it reads the monitors from Xinerama, with the primary at 0,0.
+# has Xinerama but no XRandR, and Wine 8's desktop process dies at start in its XVidMode code
+# ("free(): invalid pointer") unless told not to use it; then Wine reads the monitors from
+# Xinerama, the first screen primary at 0,0 and the other at negative coordinates.
 set -uo pipefail
 layout=$1 work=$2 exe=$3
 shift 3
@@ -65,12 +66,10 @@ export MIAOLAN_WINE_ROOT=${MIAOLAN_WINE_ROOT:-$root/build/win/wine}
 source "$root/scripts/wine-env.sh"
 miaolan_wine_private_prefix "$work/wine" || { kill "$xorg_pid"; exit 1; }
 trap '"$WINESERVER" -k >/dev/null 2>&1; kill "$xorg_pid" 2>/dev/null; wait "$xorg_pid" 2>/dev/null' EXIT
-# The X11 driver reads these when a process starts: set them, then start the server anew, with
+# The X11 driver reads this when a process starts: set it, then start the server anew, with
 # Wine's background processes away from the test's output.
 "$WINESERVER" -p </dev/null >/dev/null 2>&1
-for option in UseXRandR UseXVidMode; do
-  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v "$option" /d N /f </dev/null >/dev/null 2>&1
-done
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v UseXVidMode /d N /f </dev/null >/dev/null 2>&1
 "$WINESERVER" -k >/dev/null 2>&1
 "$WINESERVER" -p </dev/null >/dev/null 2>&1
 "$WINE" wineboot </dev/null >/dev/null 2>&1
