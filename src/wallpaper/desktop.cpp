@@ -200,6 +200,7 @@ int ApplyDesktopWallpaper(const std::string& pictureFile, int styleCode) {
     Image picture;
     if (bytes.size() < 3 || !system.DecodePicture(bytes, &picture) || picture.Empty()) return 0;
     Image canvas;
+    size_t next = g_nextMonitor;
     if (perMonitor) {
         size_t target = g_nextMonitor % monitors.size();
         if (system.HasMonitorWallpaper() &&
@@ -213,7 +214,7 @@ int ApplyDesktopWallpaper(const std::string& pictureFile, int styleCode) {
         std::vector<const Image*> pictures(monitors.size(), nullptr);
         pictures[target] = &picture;
         canvas = ComposeCanvas(monitors, pictures, fit, &current);
-        if (!canvas.Empty()) g_nextMonitor = target + 1;
+        next = target + 1;
     } else {
         canvas = ComposeCanvas(monitors, std::vector<const Image*>(monitors.size(), &picture), fit);
     }
@@ -225,6 +226,7 @@ int ApplyDesktopWallpaper(const std::string& pictureFile, int styleCode) {
     // canvas was made for exactly that, so each monitor shows its own rectangle of it.
     system.WriteDesktopStyle("0", "1");
     if (!system.SetDesktopWallpaper(bitmap)) return 0;
+    g_nextMonitor = next;
     RepaintSoon(system);
     return 1;
 }
