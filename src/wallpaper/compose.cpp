@@ -67,13 +67,16 @@ Image ResampleWindow(const Image& picture, int scaledW, int scaledH, int fromX, 
     if (picture.Empty() || w <= 0 || h <= 0) return out;
     auto columns = Taps(picture.width, scaledW, fromX, w);
     auto rows = Taps(picture.height, scaledH, fromY, h);
-    // Each output row: the source rows it covers summed at full width, then the columns.
+    // Each output row: the source rows it covers summed over the columns that show (a filled
+    // picture loses its sides), then the columns.
+    size_t first = static_cast<size_t>(columns.front().front().index) * 3;
+    size_t end = (static_cast<size_t>(columns.back().back().index) + 1) * 3;
     std::vector<float> line(static_cast<size_t>(picture.width) * 3);
     for (int y = 0; y < h; ++y) {
-        std::fill(line.begin(), line.end(), 0.0f);
+        std::fill(line.begin() + first, line.begin() + end, 0.0f);
         for (const Tap& row : rows[static_cast<size_t>(y)]) {
             const uint8_t* src = picture.At(0, row.index);
-            for (size_t i = 0; i < line.size(); ++i) line[i] += row.weight * src[i];
+            for (size_t i = first; i < end; ++i) line[i] += row.weight * src[i];
         }
         for (int x = 0; x < w; ++x) {
             float sum[3] = {0, 0, 0};
