@@ -146,6 +146,13 @@ TEST_F(TwoMonitors, WineReportsBothAndEachPictureGoesToTheNextMonitorWhileTheOth
     EXPECT_EQ(Whole(first), kRed);
     EXPECT_EQ(Whole(second), kGreen);
 
+    // A download that is no picture changes nothing and does not use up the first monitor's turn.
+    std::string bad = dir_.File("bad.png");
+    ASSERT_TRUE(wallpaper::Desktop().WriteWholeFile(bad, "<html>502 Bad Gateway</html>"));
+    std::string before = dltest::ReadAll(wallpaper::Desktop().WindowsFolder() + wallpaper::kBitmapName);
+    EXPECT_EQ(wallpaper::ApplyDesktopWallpaper(bad, wallpaper::kStretchedStyle), 0);
+    EXPECT_EQ(dltest::ReadAll(wallpaper::Desktop().WindowsFolder() + wallpaper::kBitmapName), before);
+
     Apply(blue, Fit::Fill, true);
     EXPECT_EQ(Whole(first), kBlue);
     EXPECT_EQ(Whole(second), kGreen);
