@@ -10,6 +10,8 @@
 
 namespace wallpaper {
 
+struct Image;
+
 // A monitor's rectangle on the virtual screen: the primary's top left is 0,0, and a monitor
 // left of or above it lies at negative coordinates. Right and bottom are exclusive.
 struct MonitorArea {
@@ -34,6 +36,15 @@ class DesktopSystem {
     virtual std::string Encode(const std::string& picture, const std::string& encoderClsid) = 0;
     // Every monitor, the primary first; empty when the system cannot tell.
     virtual std::vector<MonitorArea> Monitors() { return {}; }
+    // Decodes the picture to 24-bit pixels; false when the bytes are no picture it can decode.
+    virtual bool DecodePicture(const std::string& picture, Image* image) { return false; }
+    // Whether the desktop takes a bitmap per monitor itself (Windows 8 and later).
+    virtual bool HasMonitorWallpaper() { return false; }
+    // Shows the bitmap, made at the monitor's size, on the monitor with that rectangle; false
+    // when the desktop cannot or there is no such monitor.
+    virtual bool SetMonitorWallpaper(const MonitorArea& monitor, const std::string& bitmapPath) {
+        return false;
+    }
     // Points the desktop at the bitmap; the system's answer.
     virtual bool SetDesktopWallpaper(const std::string& bitmapPath) = 0;
     // On the UI thread, after the desktop changed: repaints every window of the program once
@@ -52,9 +63,6 @@ class DesktopSystem {
 // test installs its own. Not owned; null restores the default.
 void UseDesktopSystem(DesktopSystem* system);
 DesktopSystem& Desktop();
-
-// The monitors the desktop system reports, at least 1.
-int MonitorCount();
 
 // The two registry values of a style code (1..5; any other tiles).
 struct DesktopStyle {
@@ -87,12 +95,20 @@ inline constexpr const char* kBitmapName = "桌面背景图片.bmp";
 int ConvertImage(const std::string& picture, int formatCode, const std::string& outputPath, std::string* out,
                  bool* written = nullptr);
 
+// How many monitors the desktop has, at least 1: rotation asks one picture per monitor.
+int MonitorCount();
+
 // Writes the style, re-encodes the picture file as the desktop bitmap and points the desktop
 // at it; the system's answer. A picture that cannot be read or decoded keeps the previous
 // bitmap and skips the desktop call (0). When the Windows folder cannot be written, the bitmap
 // goes to the per-user folder and the desktop is pointed there; the program's windows are then
 // repainted on the UI thread. Applications are serialized:
 // both download slots end here with the same bitmap path.
+//
+// The display choices change this: another fit than the default, or a picture per monitor with
+// two monitors or more, compose the bitmap here at the monitors' sizes (the style code is then
+// not used). Per monitor, each application goes to the next monitor in turn and the others keep
+// their pictures.
 int ApplyDesktopWallpaper(const std::string& pictureFile, int styleCode);
 
 }  // namespace wallpaper

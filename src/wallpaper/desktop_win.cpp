@@ -4,12 +4,18 @@
 #include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 // clang-format on
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "sys/file_bytes.h"
 #include "sys/native_calls.h"
 #include "sys/scoped_win.h"
 #include "sys/trace_win.h"
+#include "wallpaper/compose.h"
 #include "wallpaper/desktop.h"
 
 // The few GDI+ calls the table has no row for, to bring an odd picture to 24-bit RGB.
@@ -18,6 +24,14 @@ int WINAPI GdipGetImagePixelFormat(void* image, INT* format);
 int WINAPI GdipGetImageWidth(void* image, UINT* width);
 int WINAPI GdipGetImageHeight(void* image, UINT* height);
 int WINAPI GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, INT format, void* source, void** copy);
+struct GpBitmapData {
+    UINT width, height;
+    INT stride, pixelFormat;
+    void* scan0;
+    UINT_PTR reserved;
+};
+int WINAPI GdipBitmapLockBits(void* bitmap, const RECT* rect, UINT flags, INT format, GpBitmapData* data);
+int WINAPI GdipBitmapUnlockBits(void* bitmap, GpBitmapData* data);
 }
 
 namespace wallpaper {
@@ -59,6 +73,74 @@ void To24Bit(sys::ScopedGpImage& image) {
                              image.get(), &copy) == 0 &&
         copy)
         image.reset(copy);
+}
+
+constexpr UINT kImageLockModeRead = 1;
+
+// A picture decoded by GDI+ from bytes in memory, brought to 24-bit RGB. Declared in this order
+// so they go in reverse: the bitmap reads its stream, the stream reads the block.
+struct GdiplusPicture {
+    sys::ScopedGlobal input;
+    sys::ScopedStream stream;
+    sys::ScopedGpImage image;
+
+    // False when the bytes are no picture GDI+ can decode; GDI+ must be started.
+    bool Load(const std::string& picture) {
+        input.reset(Native<Row::GlobalAlloc>()(GMEM_MOVEABLE, picture.size()));
+        if (!input) return false;
+        {
+            sys::GlobalLockGuard lock(input.get());
+            if (!lock) return false;
+            Native<Row::RtlMoveMemory>()(lock.data(), picture.data(), picture.size());
+        }
+        if (FAILED(Native<Row::CreateStreamOnHGlobal>()(input.get(), FALSE, stream.put()))) return false;
+        if (Native<Row::GdipCreateBitmapFromStream>()(stream.get(), image.put()) != 0 || !image) return false;
+        To24Bit(image);
+        return true;
+    }
+};
+
+// COM on the calling thread for as long as it lives (a transfer thread has none of its own). A
+// thread that already has it in another mode keeps it, and it is not ended here.
+class ComScope {
+  public:
+    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    bool usable() const { return SUCCEEDED(hr_) || hr_ == RPC_E_CHANGED_MODE; }
+
+  private:
+    HRESULT hr_;
+};
+
+// The desktop's own per-monitor wallpaper, activated out of process (Explorer serves it). Many
+// systems have no such class (REGDB_E_CLASSNOTREG), Wine among them; then null.
+sys::ScopedCom<IDesktopWallpaper> DesktopWallpaperObject() {
+    sys::ScopedCom<IDesktopWallpaper> object;
+    HRESULT hr = CoCreateInstance(CLSID_DesktopWallpaper, nullptr, CLSCTX_LOCAL_SERVER, IID_IDesktopWallpaper,
+                                  reinterpret_cast<void**>(object.put()));
+    if (FAILED(hr)) {
+        if (hr != REGDB_E_CLASSNOTREG)
+            sys::TraceError("CoCreateInstance(DesktopWallpaper)", static_cast<unsigned long>(hr));
+        object.reset();
+    }
+    return object;
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(monitor, &info)) {
+        sys::TraceLastError("GetMonitorInfoA");
+        return TRUE;
+    }
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<MonitorArea>*>(list)->push_back(
+        {r.left, r.top, r.right, r.bottom, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    return TRUE;
 }
 
 class Win32Desktop : public DesktopSystem {
@@ -103,25 +185,13 @@ class Win32Desktop : public DesktopSystem {
         GUID clsid;
         if (FAILED(Native<Row::CLSIDFromString>()(Wide936(encoderClsid).c_str(), &clsid))) return {};
 
-        // Declared in this order so they go in reverse: the bitmap reads its stream, the stream
-        // reads the block.
-        sys::ScopedGlobal input(Native<Row::GlobalAlloc>()(GMEM_MOVEABLE, picture.size()));
-        if (!input) return {};
-        {
-            sys::GlobalLockGuard lock(input.get());
-            if (!lock) return {};
-            Native<Row::RtlMoveMemory>()(lock.data(), picture.data(), picture.size());
-        }
-        sys::ScopedStream inputStream;
-        if (FAILED(Native<Row::CreateStreamOnHGlobal>()(input.get(), FALSE, inputStream.put()))) return {};
-        sys::ScopedGpImage image;
-        if (Native<Row::GdipCreateBitmapFromStream>()(inputStream.get(), image.put()) != 0 || !image)
-            return {};
-        To24Bit(image);
+        GdiplusPicture decoded;
+        if (!decoded.Load(picture)) return {};
 
         sys::ScopedStream output;
         if (FAILED(Native<Row::CreateStreamOnHGlobal>()(nullptr, TRUE, output.put()))) return {};
-        if (Native<Row::GdipSaveImageToStream>()(image.get(), output.get(), &clsid, nullptr) != 0) return {};
+        if (Native<Row::GdipSaveImageToStream>()(decoded.image.get(), output.get(), &clsid, nullptr) != 0)
+            return {};
         HGLOBAL memory = nullptr;
         if (FAILED(Native<Row::GetHGlobalFromStream>()(output.get(), &memory)) || !memory) return {};
         // The block may be larger than what was written: the stream's own size counts.
@@ -134,6 +204,75 @@ class Win32Desktop : public DesktopSystem {
         std::string encoded(size, '\0');
         Native<Row::RtlMoveMemory>()(encoded.data(), lock.data(), size);
         return encoded;
+    }
+
+    std::vector<MonitorArea> Monitors() override {
+        std::vector<MonitorArea> monitors;
+        if (!EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors))) {
+            sys::TraceLastError("EnumDisplayMonitors");
+            return {};
+        }
+        std::stable_partition(monitors.begin(), monitors.end(),
+                              [](const MonitorArea& m) { return m.primary; });
+        return monitors;
+    }
+
+    bool DecodePicture(const std::string& picture, Image* image) override {
+        sys::GdiplusSession gdiplus = sys::GdiplusSession::Start();
+        if (!gdiplus) return false;
+        GdiplusPicture decoded;
+        if (!decoded.Load(picture)) return false;
+        UINT width = 0, height = 0;
+        GdipGetImageWidth(decoded.image.get(), &width);
+        GdipGetImageHeight(decoded.image.get(), &height);
+        if (width == 0 || height == 0 || int64_t{width} * height > kMaxCanvasPixels) return false;
+        RECT all = {0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+        GpBitmapData data = {};
+        if (GdipBitmapLockBits(decoded.image.get(), &all, kImageLockModeRead, kPixelFormat24bppRGB, &data) !=
+            0)
+            return false;
+        // GDI+'s 24-bit RGB is blue, green, red in memory, as an Image holds it.
+        Image out(static_cast<int>(width), static_cast<int>(height));
+        for (UINT y = 0; y < height; ++y)
+            std::memcpy(out.At(0, static_cast<int>(y)),
+                        static_cast<const uint8_t*>(data.scan0) + INT_PTR{data.stride} * y,
+                        static_cast<size_t>(width) * 3);
+        GdipBitmapUnlockBits(decoded.image.get(), &data);
+        *image = std::move(out);
+        return true;
+    }
+
+    bool HasMonitorWallpaper() override {
+        ComScope com;
+        return com.usable() && DesktopWallpaperObject();
+    }
+
+    bool SetMonitorWallpaper(const MonitorArea& monitor, const std::string& bitmapPath) override {
+        ComScope com;
+        if (!com.usable()) return false;
+        sys::ScopedCom<IDesktopWallpaper> desktop = DesktopWallpaperObject();
+        if (!desktop) return false;
+        UINT count = 0;
+        if (FAILED(desktop->GetMonitorDevicePathCount(&count))) return false;
+        for (UINT i = 0; i < count; ++i) {
+            LPWSTR id = nullptr;
+            if (FAILED(desktop->GetMonitorDevicePathAt(i, &id)) || !id) continue;
+            RECT r = {};
+            bool match = SUCCEEDED(desktop->GetMonitorRECT(id, &r)) && r.left == monitor.left &&
+                         r.top == monitor.top && r.right == monitor.right && r.bottom == monitor.bottom;
+            HRESULT hr = S_OK;
+            if (match) {
+                // The bitmap is made at the monitor's size; fill keeps it 1:1 and covers a
+                // monitor whose size changed since.
+                desktop->SetPosition(DWPOS_FILL);
+                hr = desktop->SetWallpaper(id, Wide936(bitmapPath).c_str());
+                if (FAILED(hr))
+                    sys::TraceError("IDesktopWallpaper::SetWallpaper", static_cast<unsigned long>(hr));
+            }
+            CoTaskMemFree(id);
+            if (match) return SUCCEEDED(hr);
+        }
+        return false;
     }
 
     bool SetDesktopWallpaper(const std::string& bitmapPath) override {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "download_test_support.h"
+#include "memory_settings_store.h"
+#include "wallpaper/display_settings.h"
 #include "wallpaper_doubles.h"
 
 namespace {
@@ -86,6 +88,22 @@ TEST(ApplyDesktopWallpaper, FallsBackToThePerUserFolderWhenTheWindowsFolderRefus
     EXPECT_EQ(desktop.Read(desktop.WindowsBitmap()), "<missing>");
     EXPECT_EQ(desktop.Read(desktop.PerUserBitmap()), "BMP-user");
     EXPECT_EQ(desktop.DesktopCalls(), std::vector<std::string>{desktop.PerUserBitmap()});
+}
+
+TEST(ApplyDesktopWallpaper, AFitChosenWhereTheMonitorsAreUnknownIsAskedOfTheDesktopItself) {
+    testing_support::MemorySettingsStore store;
+    dltest::TempDir dir;
+    wptest::FileDesktop desktop(dir.path());
+    desktop.WriteWholeFile(dir.File("p.jpg"), "PIC-fit");
+    wallpaper::DisplaySettings settings;
+    settings.fit = wallpaper::Fit::Fill;
+    settings.perMonitor = true;
+    wallpaper::WriteDisplaySettings(settings);
+
+    EXPECT_EQ(ApplyDesktopWallpaper(dir.File("p.jpg"), wallpaper::kStretchedStyle), 1);
+    EXPECT_EQ(desktop.Styles(), std::vector<std::string>{"10/0"});
+    EXPECT_EQ(desktop.Read(desktop.WindowsBitmap()), "BMP-fit");
+    EXPECT_EQ(wallpaper::MonitorCount(), 1);
 }
 
 }  // namespace
