@@ -300,6 +300,8 @@ remove:
   Delete "$INSTDIR\data\Config.ini"
   RMDir "$INSTDIR\data"
   Delete "$LOCALAPPDATA\${BITMAP_FOLDER}\${BITMAP_NAME}"
+  ; One bitmap per monitor, where Windows gives each monitor its own.
+  Delete "$LOCALAPPDATA\${BITMAP_FOLDER}\桌面背景图片-*.bmp"
   RMDir "$LOCALAPPDATA\${BITMAP_FOLDER}"
 done:
   ; Last, so that its going means everything before it is done.

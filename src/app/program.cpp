@@ -51,7 +51,11 @@ Program::Program(ui::Engine& engine, ProgramOptions options)
     core::UseEngine(&engine_);
 }
 
-Program::~Program() { Stop(); }
+Program::~Program() {
+    Stop();
+    // Nothing may post to an engine that goes with this program (a later one, in tests).
+    if (core::EngineOrNull() == &engine_) core::UseEngine(nullptr);
+}
 
 ui::WindowId Program::Start() { return OpenWindow(core::WindowKind::Main); }
 

@@ -134,9 +134,6 @@ class Windows {
     ~Windows() {
         program.Stop();
         for (ui::WindowId w : engine.LiveWindows()) engine.DestroyWindow(w);
-        // The program leaves its engine registered; the next test in this process must not post
-        // to this one once it is gone.
-        core::UseEngine(nullptr);
     }
     ui::WindowId Open(core::WindowKind kind) { return program.OpenWindow(kind); }
     ui::ControlId Control(core::WindowKind kind, const char* name) { return core::ControlOf(kind, name); }
