@@ -5,14 +5,17 @@
 # whatever happens.
 #
 #   bench/node/cluster_crowd.sh [--rounds 3] [--idle 10000] [--clients 500] [--seconds 20]
-#                               [--build DIR]   (default build/native, configured already)
+#                               [--haproxy-processes N] [--build DIR]
+#
+# --build defaults to build/native (configured already); --haproxy-processes to as many as the
+# hard open-file limit needs for the crowd.
 #
 # Prints the p99 ratios beside/alone, the nodes' RSS and memory per idle client, and the load
 # average before and after (the tails on a shared machine are mostly the machine's).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build=$root/build/native rounds=3 idle=10000 clients=500 seconds=20
+build=$root/build/native rounds=3 idle=10000 clients=500 seconds=20 processes=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
@@ -20,7 +23,8 @@ while [ $# -gt 0 ]; do
     --clients) clients=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
-    *) echo "usage: $0 [--rounds N] [--idle N] [--clients N] [--seconds S] [--build DIR]" >&2; exit 2 ;;
+    --haproxy-processes) processes=$2; shift 2 ;;
+    *) echo "usage: $0 [--rounds N] [--idle N] [--clients N] [--seconds S] [--haproxy-processes N] [--build DIR]" >&2; exit 2 ;;
   esac
 done
 build=$(cd "$build" && pwd)
@@ -31,15 +35,15 @@ cmake --build "$build" --target miaolan-node node_bench >/dev/null
 # processes. The bench itself holds one descriptor per client, the nodes half the crowd each.
 hard=$(ulimit -Hn)
 need=$((idle + clients + 100))
-processes=1
 if [ "$hard" != unlimited ]; then
   per=$(((hard - 200) / 2))
-  processes=$(((need + per - 1) / per))
+  [ -n "$processes" ] || processes=$(((need + per - 1) / per))
   if [ $((need + 100)) -gt "$hard" ]; then
     echo "cluster_crowd: the bench needs $need descriptors in one process; the hard limit is $hard" >&2
     exit 1
   fi
 fi
+processes=${processes:-1}
 
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

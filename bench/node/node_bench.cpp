@@ -759,9 +759,10 @@ int CrowdMain(const std::string& nodePath, const std::string& catalogue, const s
     // stays with the process (the allocator keeps it), so later rounds start higher.
     long rssBase = 0, proxyBase = 0;
     for (int r = 0; r < rounds; ++r) {
-        double cpu0 = SumCpuSeconds(target.nodes);
+        double cpu0 = SumCpuSeconds(target.nodes), proxyCpu0 = SumCpuSeconds(target.proxies);
         Phase alone = Browse(target.port, active, seconds, w, thinkMs);
         double cpuAlone = SumCpuSeconds(target.nodes) - cpu0;
+        double proxyCpuAlone = SumCpuSeconds(target.proxies) - proxyCpu0;
         std::this_thread::sleep_for(std::chrono::seconds(1));
         long rssBefore = SumRssKb(target.nodes), proxyBefore = SumRssKb(target.proxies);
         if (r == 0) rssBase = rssBefore, proxyBase = proxyBefore;
@@ -779,8 +780,10 @@ int CrowdMain(const std::string& nodePath, const std::string& catalogue, const s
         std::string each = EachRssKb(target.nodes);
         std::string spread = SessionSpread(target.statsSockets);
         cpu0 = SumCpuSeconds(target.nodes);
+        proxyCpu0 = SumCpuSeconds(target.proxies);
         Phase beside = Browse(target.port, active, seconds, w, thinkMs);
         double cpuBeside = SumCpuSeconds(target.nodes) - cpu0;
+        double proxyCpuBeside = SumCpuSeconds(target.proxies) - proxyCpu0;
         long rssAfter = SumRssKb(target.nodes);
         long dropped = crowd.dropped(), keepAlives = crowd.sent();
         crowd.Stop();
@@ -795,9 +798,8 @@ int CrowdMain(const std::string& nodePath, const std::string& catalogue, const s
         if (target.cluster)
             std::printf(
                 "crowd: round %d: with the crowd: nodes' RSS %s KB; HAProxy RSS %ld KB before, %ld KB with "
-                "the "
-                "crowd; sessions per node (HAProxy) %s\n",
-                r + 1, each.c_str(), proxyBefore, proxyIdle, spread.c_str());
+                "the crowd; HAProxy CPU %.1f s alone, %.1f s beside; sessions per node (HAProxy) %s\n",
+                r + 1, each.c_str(), proxyBefore, proxyIdle, proxyCpuAlone, proxyCpuBeside, spread.c_str());
         std::fflush(stdout);
         ratios.push_back(alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0);
         aloneP99.push_back(alone.p99);

@@ -206,7 +206,7 @@ EOF
   # HAProxy: the pack port of both nodes, each checked by a hello it must answer. With several
   # processes, each has its own configuration, pid file and stats socket, and all bind the front
   # port (HAProxy sets SO_REUSEPORT on Linux).
-  local hard maxconn=40000 k name sockets="" pids=""
+  local hard maxconn=40000 k name sockets=""
   hard=$(ulimit -Hn)
   if [ "$hard" != unlimited ] && [ $(((hard - 200) / 2)) -lt $maxconn ]; then maxconn=$(((hard - 200) / 2)); fi
   for k in $(seq 1 "$haproxies"); do
