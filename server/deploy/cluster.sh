@@ -87,7 +87,7 @@ hap_name() { if [ "$1" = 1 ]; then echo haproxy; else echo "haproxy-$1"; fi; }
 stop_all() {
   local f
   for f in "$dir"/haproxy.pid "$dir"/haproxy-*.pid; do
-    [ -e "$f" ] && stop_pid "$f" haproxy USR1
+    if [ -e "$f" ]; then stop_pid "$f" haproxy USR1; fi
   done
   stop_pid "$dir/nginx.pid" nginx QUIT
   for n in 1 2; do stop_pid "$dir/node$n.pid" miaolan-node TERM; done
@@ -114,7 +114,9 @@ wait_log() { # file, pattern, pid -> prints the matching line
 }
 
 start_all() {
-  for f in haproxy nginx node1 node2 $(cd "$dir" && ls haproxy-*.pid 2>/dev/null | sed 's/\.pid$//'); do
+  local names=(haproxy nginx node1 node2) f
+  for f in "$dir"/haproxy-*.pid; do if [ -e "$f" ]; then names+=("$(basename "$f" .pid)"); fi; done
+  for f in "${names[@]}"; do
     if alive "$dir/$f.pid" "${f%%[-12]*}"; then
       say "already running ($dir/$f.pid); stop it first"
       exit 1
