@@ -66,9 +66,13 @@ for _ in $(seq 1 600); do
 done
 grep -h 'cache: ready' "$dir/node1.log" || echo "cluster_crowd: node 1 is still making previews; its memory may move" >&2
 echo "cluster_crowd: hard open-file limit $hard; HAProxy in $processes process(es); load average $(cut -d' ' -f1-3 /proc/loadavg)"
+# In the background, so a signal to this script ends the bench at once and then the cluster.
 status=0
 "$build/bench/node/node_bench" --crowd --cluster-env "$dir/cluster.env" --rounds "$rounds" --idle "$idle" \
-  --clients "$clients" --seconds "$seconds" || status=$?
+  --clients "$clients" --seconds "$seconds" &
+bench=$!
+trap 'kill "$bench" 2>/dev/null; exit 130' INT TERM
+wait "$bench" || status=$?
 echo "cluster_crowd: load average after $(cut -d' ' -f1-3 /proc/loadavg)"
 for n in 1 2; do
   refused=$(grep -c ': refused ' "$dir/node$n.log" || true)
