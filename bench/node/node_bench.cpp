@@ -2,8 +2,9 @@
 //
 //   node_bench [--clients 500] [--seconds 30] [--catalogue DIR] [--node PATH]
 //   node_bench --crowd [--idle 10000] [--clients 500] [--think-ms 200] [--seconds 20] [--rounds 3]
-//   [--catalogue DIR] node_bench --web-crowd [--fetchers 50] [--slow 64] [--idle 1000] [--seconds 20]
-//   [--rounds 3] [--catalogue DIR]
+//              [--catalogue DIR | --cluster-env DIR/cluster.env]
+//   node_bench --web-crowd [--fetchers 50] [--slow 64] [--idle 1000] [--seconds 20] [--rounds 3]
+//              [--catalogue DIR]
 //
 // --crowd: the active clients browse (a request, its reply, a pause of up to --think-ms) alone,
 // then beside a crowd of idle clients that each send
@@ -13,6 +14,9 @@
 // (both reconnecting whenever the node ends them); prints both p99s and their ratio. Each round
 // measures alone and beside, so both see the same machine; medians and ranges close. Clients
 // come from many 127.x.y.z addresses, as the node's per-address shares expect.
+// --cluster-env: --crowd against a running cluster (server/deploy/cluster.sh) instead of a node
+// of its own: the clients go through HAProxy's front port, the memory is both nodes' (and
+// HAProxy's), and HAProxy's stats say how the crowd spread over the nodes.
 //
 // 1. Starts miaolan-node on free ports over the catalogue (default build/demo-catalogue) and
 //    lets the clients ask for list pages and details as fast as replies come back; prints
@@ -28,6 +32,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +43,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <queue>
 #include <random>
 #include <set>
@@ -596,67 +602,227 @@ std::string Spread(std::vector<double> v, const char* format) {
     return buf;
 }
 
+// KEY=VALUE lines of a cluster.env (values may be in double quotes).
+std::map<std::string, std::string> ReadEnvFile(const std::string& path) {
+    std::map<std::string, std::string> env;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string value = line.substr(eq + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        env[line.substr(0, eq)] = value;
+    }
+    return env;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+// Current sessions per server of the backend "nodes", from each of HAProxy's stats sockets.
+std::vector<std::map<std::string, long>> SessionsPerNode(const std::vector<std::string>& sockets) {
+    std::vector<std::map<std::string, long>> all;
+    for (const auto& path : sockets) {
+        auto& out = all.emplace_back();
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        if (fd < 0 || path.size() >= sizeof a.sun_path) {
+            if (fd >= 0) close(fd);
+            continue;
+        }
+        path.copy(a.sun_path, path.size());
+        if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            close(fd);
+            continue;
+        }
+        std::string csv = "show stat\n";
+        (void)!write(fd, csv.data(), csv.size());
+        csv.clear();
+        char buf[4096];
+        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) csv.append(buf, static_cast<size_t>(n));
+        close(fd);
+        std::istringstream lines(csv);
+        std::string line;
+        while (std::getline(lines, line)) {
+            auto f = sys::Split(line, ",");  // pxname,svname,qcur,qmax,scur,...
+            if (f.size() > 4 && f[0] == "nodes" && f[1] != "BACKEND") out[f[1]] += std::atol(f[4].c_str());
+        }
+    }
+    return all;
+}
+
+// "node1 5000, node2 5000 (HAProxy processes 4990 + 5010)"
+std::string SessionSpread(const std::vector<std::string>& sockets) {
+    std::map<std::string, long> perNode;
+    std::string perProcess;
+    for (const auto& process : SessionsPerNode(sockets)) {
+        long total = 0;
+        for (const auto& [server, sessions] : process) {
+            perNode[server] += sessions;
+            total += sessions;
+        }
+        perProcess += (perProcess.empty() ? "" : " + ") + std::to_string(total);
+    }
+    std::string out;
+    for (const auto& [server, sessions] : perNode)
+        out += (out.empty() ? "" : ", ") + server + " " + std::to_string(sessions);
+    return out.empty() ? "unknown" : out + " (HAProxy processes " + perProcess + ")";
+}
+
+// Where --crowd sends its clients: a node it starts itself, or a cluster that cluster.sh
+// started (its front port, its nodes' pids for their memory, HAProxy's pids and sockets).
+struct CrowdTarget {
+    int port = 0;
+    std::vector<pid_t> nodes, proxies;
+    std::vector<std::string> statsSockets;
+    bool cluster = false;
+};
+
+long SumRssKb(const std::vector<pid_t>& pids) {
+    long sum = 0;
+    for (pid_t p : pids) sum += std::max(0L, RssKb(p, "VmRSS:"));
+    return sum;
+}
+
+double SumCpuSeconds(const std::vector<pid_t>& pids) {
+    double sum = 0;
+    for (pid_t p : pids) sum += CpuSeconds(p);
+    return sum;
+}
+
+std::string EachRssKb(const std::vector<pid_t>& pids) {
+    std::string out;
+    for (pid_t p : pids) out += (out.empty() ? "" : " + ") + std::to_string(RssKb(p, "VmRSS:"));
+    return out;
+}
+
 // Each round browses alone, then beside the crowd, so both see the same machine.
-int CrowdMain(const std::string& nodePath, const std::string& catalogue, int active, int idle, double seconds,
-              int thinkMs, int rounds) {
+int CrowdMain(const std::string& nodePath, const std::string& catalogue, const std::string& clusterEnv,
+              int active, int idle, double seconds, int thinkMs, int rounds) {
     RaiseOwnFileLimit();
     fs::path work = fs::temp_directory_path() / ("miaolan-node-crowd-" + std::to_string(getpid()));
-    NodeRun node = StartNode(nodePath, catalogue, work, "pregenerate = false\n");
-    int probe = WaitForNode(node);
-    if (probe < 0) return 1;
+    NodeRun node;
+    CrowdTarget target;
+    int probe = -1;
+    if (clusterEnv.empty()) {
+        node = StartNode(nodePath, catalogue, work, "pregenerate = false\n");
+        probe = WaitForNode(node);
+        if (probe < 0) return 1;
+        target.port = node.packPort;
+        target.nodes = {node.pid};
+    } else {
+        auto env = ReadEnvFile(clusterEnv);
+        target.cluster = true;
+        target.port = std::atoi(env["FRONT_PORT"].c_str());
+        for (const char* key : {"NODE1_PID", "NODE2_PID"})
+            if (std::atoi(env[key].c_str()) > 0) target.nodes.push_back(std::atoi(env[key].c_str()));
+        for (const auto& p : Words(env["HAPROXY_PIDS"])) target.proxies.push_back(std::atoi(p.c_str()));
+        target.statsSockets =
+            Words(env.count("HAPROXY_SOCKETS") ? env["HAPROXY_SOCKETS"] : env["HAPROXY_SOCKET"]);
+        if (target.port <= 0 || target.nodes.size() != 2) {
+            std::fprintf(stderr, "node_bench: %s names no FRONT_PORT and two node pids\n",
+                         clusterEnv.c_str());
+            return 1;
+        }
+        probe = Connect(target.port);
+        if (probe < 0) {
+            std::fprintf(stderr, "node_bench: nothing answers on 127.0.0.1:%d\n", target.port);
+            return 1;
+        }
+    }
     Work w = BuildWork(probe);
     close(probe);
+    if (w.requests.size() <= node::CategoryNames().size()) {  // no list page named a picture
+        std::fprintf(stderr, "node_bench: the node answered no list page\n");
+        if (!target.cluster) StopNode(node);
+        return 1;
+    }
+    const char* who = target.cluster ? "nodes" : "node";
     std::printf(
         "crowd: %d rounds of %d active clients (a pause of 0-%d ms after each reply) for %.0f s alone, then "
-        "beside %d idle ones\n",
-        rounds, active, thinkMs, seconds, idle);
+        "beside %d idle ones%s\n",
+        rounds, active, thinkMs, seconds, idle,
+        target.cluster ? (", through HAProxy (" + std::to_string(target.proxies.size()) +
+                          " process(es)) on 127.0.0.1:" + std::to_string(target.port) + " to 2 nodes")
+                             .c_str()
+                       : "");
     std::fflush(stdout);
-    std::vector<double> ratios, aloneP99, besideP99, perIdle, rssPeak;
+    std::vector<double> ratios, aloneP99, besideP99, perIdle, rssPeak, proxyPerIdle;
+    // Memory per idle client counts from before the first crowd: what a crowd took and let go
+    // stays with the process (the allocator keeps it), so later rounds start higher.
+    long rssBase = 0, proxyBase = 0;
     for (int r = 0; r < rounds; ++r) {
-        double cpu0 = CpuSeconds(node.pid);
-        Phase alone = Browse(node.packPort, active, seconds, w, thinkMs);
-        double cpuAlone = CpuSeconds(node.pid) - cpu0;
+        double cpu0 = SumCpuSeconds(target.nodes), proxyCpu0 = SumCpuSeconds(target.proxies);
+        Phase alone = Browse(target.port, active, seconds, w, thinkMs);
+        double cpuAlone = SumCpuSeconds(target.nodes) - cpu0;
+        double proxyCpuAlone = SumCpuSeconds(target.proxies) - proxyCpu0;
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        long rssBefore = RssKb(node.pid, "VmRSS:");
+        long rssBefore = SumRssKb(target.nodes), proxyBefore = SumRssKb(target.proxies);
+        if (r == 0) rssBase = rssBefore, proxyBase = proxyBefore;
         IdleCrowd crowd;
         auto t0 = Clock::now();
-        if (!crowd.Connect(node.packPort, idle, 10)) {
+        if (!crowd.Connect(target.port, idle, 10)) {
             std::fprintf(stderr, "node_bench: could not connect every idle client (open-file limit?)\n");
             crowd.Stop();
-            StopNode(node);
+            if (!target.cluster) StopNode(node);
             return 1;
         }
         double connectS = std::chrono::duration<double>(Clock::now() - t0).count();
         std::this_thread::sleep_for(std::chrono::seconds(3));
-        long rssIdle = RssKb(node.pid, "VmRSS:");
-        cpu0 = CpuSeconds(node.pid);
-        Phase beside = Browse(node.packPort, active, seconds, w, thinkMs);
-        double cpuBeside = CpuSeconds(node.pid) - cpu0;
-        long rssAfter = RssKb(node.pid, "VmRSS:");
+        long rssIdle = SumRssKb(target.nodes), proxyIdle = SumRssKb(target.proxies);
+        std::string each = EachRssKb(target.nodes);
+        std::string spread = SessionSpread(target.statsSockets);
+        cpu0 = SumCpuSeconds(target.nodes);
+        proxyCpu0 = SumCpuSeconds(target.proxies);
+        Phase beside = Browse(target.port, active, seconds, w, thinkMs);
+        double cpuBeside = SumCpuSeconds(target.nodes) - cpu0;
+        double proxyCpuBeside = SumCpuSeconds(target.proxies) - proxyCpu0;
+        long rssAfter = SumRssKb(target.nodes);
         long dropped = crowd.dropped(), keepAlives = crowd.sent();
         crowd.Stop();
         std::printf(
             "crowd: round %d: alone %zu replies p50 %.2f ms p99 %.2f ms; beside %zu replies p50 %.2f ms p99 "
             "%.2f ms; ratio %.2f; errors %ld/%ld; %d idle connected in %.1f s, %ld keep-alives, %ld dropped; "
-            "node RSS %ld KB before, %ld KB with the crowd, %ld KB after; node CPU %.1f s alone, %.1f s "
+            "%s RSS %ld KB before, %ld KB with the crowd, %ld KB after; %s CPU %.1f s alone, %.1f s "
             "beside\n",
             r + 1, alone.replies, alone.p50, alone.p99, beside.replies, beside.p50, beside.p99,
             alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0, alone.errors, beside.errors, idle, connectS,
-            keepAlives, dropped, rssBefore, rssIdle, rssAfter, cpuAlone, cpuBeside);
+            keepAlives, dropped, who, rssBefore, rssIdle, rssAfter, who, cpuAlone, cpuBeside);
+        if (target.cluster)
+            std::printf(
+                "crowd: round %d: with the crowd: nodes' RSS %s KB; HAProxy RSS %ld KB before, %ld KB with "
+                "the crowd; HAProxy CPU %.1f s alone, %.1f s beside; sessions per node (HAProxy) %s\n",
+                r + 1, each.c_str(), proxyBefore, proxyIdle, proxyCpuAlone, proxyCpuBeside, spread.c_str());
         std::fflush(stdout);
         ratios.push_back(alone.p99 > 0 ? beside.p99 / alone.p99 : 0.0);
         aloneP99.push_back(alone.p99);
         besideP99.push_back(beside.p99);
-        perIdle.push_back(static_cast<double>(rssIdle - rssBefore) / idle);
+        perIdle.push_back(static_cast<double>(rssIdle - rssBase) / idle);
+        proxyPerIdle.push_back(static_cast<double>(proxyIdle - proxyBase) / idle);
         rssPeak.push_back(std::max(rssIdle, rssAfter) / 1024.0);
         std::this_thread::sleep_for(std::chrono::seconds(2));  // the node lets the crowd go
     }
-    StopNode(node);
+    if (!target.cluster) StopNode(node);
     std::printf("crowd: p99 alone %s ms; beside the crowd %s ms (goal < 20 ms)\n",
                 Spread(aloneP99, "%.2f").c_str(), Spread(besideP99, "%.2f").c_str());
     std::printf("crowd: p99 ratio beside/alone %s (goal <= 1.5)\n", Spread(ratios, "%.2f").c_str());
-    std::printf("crowd: node RSS with the crowd %s MB (goal < 200 MB); memory per idle client %s KB\n",
-                Spread(rssPeak, "%.1f").c_str(), Spread(perIdle, "%.2f").c_str());
+    if (target.cluster) {
+        std::printf(
+            "crowd: both nodes' RSS together with the crowd %s MB (goal < 200 MB a node); memory per idle "
+            "client in the nodes %s KB\n",
+            Spread(rssPeak, "%.1f").c_str(), Spread(perIdle, "%.2f").c_str());
+        std::printf("crowd: memory per idle client in HAProxy %s KB\n", Spread(proxyPerIdle, "%.2f").c_str());
+    } else {
+        std::printf("crowd: node RSS with the crowd %s MB (goal < 200 MB); memory per idle client %s KB\n",
+                    Spread(rssPeak, "%.1f").c_str(), Spread(perIdle, "%.2f").c_str());
+    }
     fs::remove_all(work);
     return 0;
 }
@@ -729,7 +895,9 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: node_bench [--crowd | --web-crowd] [--clients N] [--idle N] [--fetchers N] [--slow N] "
-        "[--seconds S] [--catalogue DIR] [--node PATH]\n");
+        "[--seconds S] [--catalogue DIR] [--node PATH]\n"
+        "       node_bench --crowd --cluster-env DIR/cluster.env [--idle N] [--clients N] [--seconds S] "
+        "[--rounds N]\n");
     return 2;
 }
 
@@ -740,7 +908,7 @@ int main(int argc, char** argv) {
     double seconds = 30;
     std::string catalogue = std::string(MIAOLAN_BINARY_DIR) + "/../demo-catalogue";
     std::string nodePath = std::string(MIAOLAN_BINARY_DIR) + "/server/miaolan-node";
-    std::string mode;
+    std::string mode, clusterEnv;
     int idle = -1, fetchers = 50, slow = 64, thinkMs = 200, rounds = 3;
     bool secondsGiven = false;
     for (int i = 1; i < argc; ++i) {
@@ -770,10 +938,13 @@ int main(int argc, char** argv) {
             catalogue = argv[++i];
         else if (a == "--node")
             nodePath = argv[++i];
+        else if (a == "--cluster-env")
+            clusterEnv = argv[++i];
         else
             return Usage();
     }
-    if (!fs::is_directory(catalogue)) {
+    if (!clusterEnv.empty() && mode != "--crowd") return Usage();
+    if (clusterEnv.empty() && !fs::is_directory(catalogue)) {
         std::fprintf(stderr,
                      "node_bench: no catalogue at %s (run scripts/node-demo.sh once, or give --catalogue)\n",
                      catalogue.c_str());
@@ -782,7 +953,8 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     if (!secondsGiven && !mode.empty()) seconds = 20;
     if (mode == "--crowd")
-        return CrowdMain(nodePath, catalogue, clients, idle < 0 ? 10000 : idle, seconds, thinkMs, rounds);
+        return CrowdMain(nodePath, catalogue, clusterEnv, clients, idle < 0 ? 10000 : idle, seconds, thinkMs,
+                         rounds);
     if (mode == "--web-crowd")
         return WebCrowdMain(nodePath, catalogue, fetchers, slow, idle < 0 ? 1000 : idle, seconds, rounds);
 

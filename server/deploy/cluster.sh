@@ -4,6 +4,7 @@
 # HAProxy in front of their pack ports and nginx in front of their pictures.
 #
 #   server/deploy/cluster.sh start [--front PORT] [--pictures PORT] [--dir DIR] [--catalogue DIR]
+#                                  [--haproxy-processes N]
 #   server/deploy/cluster.sh stop [--dir DIR]
 #
 #   --front PORT     where clients connect (HAProxy; default 1629)
@@ -11,6 +12,12 @@
 #   --dir DIR        configuration, logs and pids (default build/cluster); the picture cache
 #                    the nodes share stays there between runs, PostgreSQL's data does not
 #   --catalogue DIR  the pictures (default: the demo catalogue of scripts/node-demo.sh)
+#   --haproxy-processes N
+#                    HAProxy processes sharing the front port (default 1). Each client takes two
+#                    descriptors in HAProxy, so one process holds about half the hard open-file
+#                    limit (`ulimit -Hn`) in clients; where that limit cannot be raised, N
+#                    processes hold N times as many. They bind the port with SO_REUSEPORT and
+#                    the kernel spreads new clients over them; each checks the nodes itself.
 #
 # The nodes listen on free ports of their own choosing; `start` writes every address, pid and
 # the administrator token to DIR/cluster.env. PostgreSQL listens only on a Unix socket in its
@@ -21,16 +28,18 @@ root=$(cd "$here/../.." && pwd)
 
 action=${1:-}
 [ $# -gt 0 ] && shift
-front=1629 pictures=1630 dir=$root/build/cluster catalogue=""
+front=1629 pictures=1630 dir=$root/build/cluster catalogue="" haproxies=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --front) front=$2; shift 2 ;;
     --pictures) pictures=$2; shift 2 ;;
     --dir) dir=$2; shift 2 ;;
     --catalogue) catalogue=$2; shift 2 ;;
+    --haproxy-processes) haproxies=$2; shift 2 ;;
     *) echo "cluster: unknown option $1" >&2; exit 2 ;;
   esac
 done
+[[ $haproxies =~ ^[1-9][0-9]?$ ]] || { echo "cluster: --haproxy-processes takes 1 to 99" >&2; exit 2; }
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 node_bin=${MIAOLAN_NODE:-$root/build/native/server/miaolan-node}
@@ -72,8 +81,14 @@ stop_pid() { # pidfile, program name, signal
   rm -f "$1"
 }
 
+# HAProxy process k keeps its files as haproxy.* (the first) or haproxy-k.*.
+hap_name() { if [ "$1" = 1 ]; then echo haproxy; else echo "haproxy-$1"; fi; }
+
 stop_all() {
-  stop_pid "$dir/haproxy.pid" haproxy USR1
+  local f
+  for f in "$dir"/haproxy.pid "$dir"/haproxy-*.pid; do
+    if [ -e "$f" ]; then stop_pid "$f" haproxy USR1; fi
+  done
   stop_pid "$dir/nginx.pid" nginx QUIT
   for n in 1 2; do stop_pid "$dir/node$n.pid" miaolan-node TERM; done
   if [ -f "$dir/pgroot" ]; then
@@ -99,8 +114,10 @@ wait_log() { # file, pattern, pid -> prints the matching line
 }
 
 start_all() {
-  for f in haproxy nginx node1 node2; do
-    if alive "$dir/$f.pid" "${f%[12]}"; then
+  local names=(haproxy nginx node1 node2) f
+  for f in "$dir"/haproxy-*.pid; do if [ -e "$f" ]; then names+=("$(basename "$f" .pid)"); fi; done
+  for f in "${names[@]}"; do
+    if alive "$dir/$f.pid" "${f%%[-12]*}"; then
       say "already running ($dir/$f.pid); stop it first"
       exit 1
     fi
@@ -188,19 +205,25 @@ EOF
   nginx -c "$dir/nginx.conf" -p "$ng" ||
     { say "nginx did not start (is port $pictures free?)"; stop_all; exit 1; }
 
-  # HAProxy: the pack port of both nodes, each checked by a hello it must answer.
-  local hard maxconn=40000
+  # HAProxy: the pack port of both nodes, each checked by a hello it must answer. With several
+  # processes, each has its own configuration, pid file and stats socket, and all bind the front
+  # port (HAProxy sets SO_REUSEPORT on Linux).
+  local hard maxconn=40000 k name sockets=""
   hard=$(ulimit -Hn)
   if [ "$hard" != unlimited ] && [ $(((hard - 200) / 2)) -lt $maxconn ]; then maxconn=$(((hard - 200) / 2)); fi
-  sed -e "s|@DIR@|$dir|g; s|@MAXCONN@|$maxconn|; s|@FRONT@|$front|; s|@PACK1@|${pack[1]}|; s|@PACK2@|${pack[2]}|; s|@PROXY@|$proxy_server|" \
-    "$here/haproxy.cfg.in" >"$dir/haproxy.cfg"
-  haproxy -q -c -f "$dir/haproxy.cfg" ||
-    { say "HAProxy refused its configuration"; stop_all; exit 1; }
-  haproxy -q -D -f "$dir/haproxy.cfg" -p "$dir/haproxy.pid" ||
-    { say "HAProxy did not start (is port $front free?)"; stop_all; exit 1; }
+  for k in $(seq 1 "$haproxies"); do
+    name=$(hap_name "$k")
+    sed -e "s|@DIR@|$dir|g; s|@SOCKET@|$dir/$name.sock|; s|@MAXCONN@|$maxconn|; s|@FRONT@|$front|; s|@PACK1@|${pack[1]}|; s|@PACK2@|${pack[2]}|; s|@PROXY@|$proxy_server|" \
+      "$here/haproxy.cfg.in" >"$dir/$name.cfg"
+    haproxy -q -c -f "$dir/$name.cfg" ||
+      { say "HAProxy refused its configuration"; stop_all; exit 1; }
+    haproxy -q -D -f "$dir/$name.cfg" -p "$dir/$name.pid" ||
+      { say "HAProxy did not start (is port $front free?)"; stop_all; exit 1; }
+    sockets="$sockets${sockets:+ }$dir/$name.sock"
+  done
 
   for _ in $(seq 1 100); do
-    [ -s "$dir/nginx.pid" ] && [ -s "$dir/haproxy.pid" ] &&
+    [ -s "$dir/nginx.pid" ] && [ -s "$dir/$(hap_name "$haproxies").pid" ] &&
       (exec 3<>"/dev/tcp/127.0.0.1/$front") 2>/dev/null &&
       (exec 3<>"/dev/tcp/127.0.0.1/$pictures") 2>/dev/null && break
     sleep 0.1
@@ -218,10 +241,13 @@ NODE2_ADMIN=${admin[2]}
 NODE2_PID=$(cat "$dir/node2.pid")
 ADMIN_TOKEN=$token
 HAPROXY_SOCKET=$dir/haproxy.sock
+HAPROXY_SOCKETS="$sockets"
+HAPROXY_PIDS="$(for k in $(seq 1 "$haproxies"); do cat "$dir/$(hap_name "$k").pid"; done | tr '\n' ' ' | sed 's/ $//')"
+HAPROXY_MAXCONN=$((maxconn * haproxies))
 PG_SOCKET_DIR=$pg
 CATALOGUE=$catalogue
 EOF
-  say "clients connect to 127.0.0.1:$front (HAProxy), pictures come from http://127.0.0.1:$pictures (nginx)"
+  say "clients connect to 127.0.0.1:$front (HAProxy: $haproxies process(es) of up to $maxconn clients each), pictures come from http://127.0.0.1:$pictures (nginx)"
   say "nodes: 127.0.0.1:${pack[1]} and 127.0.0.1:${pack[2]}, HTTP ${http[1]} and ${http[2]}; PostgreSQL in $pg"
   say "addresses, pids and the admin token: $dir/cluster.env; stop with: $0 stop --dir $dir"
 }
@@ -229,5 +255,5 @@ EOF
 case "$action" in
   start) start_all ;;
   stop) stop_all ;;
-  *) echo "usage: $0 start|stop [--front PORT] [--pictures PORT] [--dir DIR] [--catalogue DIR]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop [--front PORT] [--pictures PORT] [--dir DIR] [--catalogue DIR] [--haproxy-processes N]" >&2; exit 2 ;;
 esac
