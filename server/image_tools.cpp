@@ -72,6 +72,8 @@ bool InitImageLibrary() {
     return ok;
 }
 
+void EndImageThread() { vips_thread_shutdown(); }
+
 bool ReadImageSize(const std::string& pathUtf8, int& width, int& height) {
     if (!InitImageLibrary()) return false;
     ImageRef ref;

@@ -7,6 +7,8 @@ namespace node {
 
 // Starts libvips once per process; safe from any thread. False when it cannot start.
 bool InitImageLibrary();
+// A thread that made pictures and is about to end frees what the image library keeps for it.
+void EndImageThread();
 
 // Width and height from the file's header, without decoding the pixels.
 bool ReadImageSize(const std::string& pathUtf8, int& width, int& height);
