@@ -6,31 +6,18 @@
 
 #include <initializer_list>
 
+#include "pixels.h"
+
 namespace {
 
 using wallpaper::Fit;
 using wallpaper::Image;
 using wallpaper::MonitorArea;
 
-struct Rgb {
-    uint8_t r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << '(' << int(c.r) << ',' << int(c.g) << ',' << int(c.b) << ')';
-}
-const Rgb kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+using namespace pixels;
 
-Rgb Pixel(const Image& image, int x, int y) {
-    const uint8_t* p = image.At(x, y);
-    return {p[2], p[1], p[0]};
-}
-void Paint(Image& image, int x, int y, Rgb c) {
-    uint8_t* p = image.At(x, y);
-    p[0] = c.b;
-    p[1] = c.g;
-    p[2] = c.r;
-}
+const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255};
+
 Image Solid(int w, int h, Rgb c) {
     Image image(w, h);
     for (int y = 0; y < h; ++y)

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/settings.h"
+#include "desktop_registry_win.h"
 #include "download_test_server.h"
 #include "download_test_support.h"
 #include "memory_settings_store.h"
@@ -72,15 +73,6 @@ void ExpectBitmap(const std::string& b, int width, int height) {
     EXPECT_EQ(static_cast<unsigned char>(b[28]), 24);
     size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
     EXPECT_EQ(b.size(), U32(b, 10) + stride * height);
-}
-
-std::string RegistryText(const char* name) {
-    char value[64] = {};
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, value,
-                     &size) != ERROR_SUCCESS)
-        return "<absent>";
-    return value;
 }
 
 std::string DesktopWallpaper() {

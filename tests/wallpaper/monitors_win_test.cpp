@@ -9,8 +9,10 @@
 
 #include <cstdlib>
 
+#include "desktop_registry_win.h"
 #include "download_test_support.h"
 #include "memory_settings_store.h"
+#include "pixels.h"
 #include "wallpaper/compose.h"
 #include "wallpaper/desktop.h"
 #include "wallpaper/display_settings.h"
@@ -21,21 +23,9 @@ using wallpaper::Fit;
 using wallpaper::Image;
 using wallpaper::MonitorArea;
 
-struct Rgb {
-    uint8_t r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << '(' << int(c.r) << ',' << int(c.g) << ',' << int(c.b) << ')';
-}
-const Rgb kBlack{0, 0, 0}, kRed{200, 30, 40}, kGreen{20, 180, 60}, kBlue{30, 60, 220}, kWhite{255, 255, 255};
+using namespace pixels;
 
-void Paint(Image& image, int x, int y, Rgb c) {
-    uint8_t* p = image.At(x, y);
-    p[0] = c.b;
-    p[1] = c.g;
-    p[2] = c.r;
-}
+const Rgb kRed{200, 30, 40}, kGreen{20, 180, 60}, kBlue{30, 60, 220};
 
 // The layout two_monitors.sh made: the primary is 800×600; the other, 640×480, is left of it or
 // above it.
@@ -44,15 +34,6 @@ std::vector<MonitorArea> ExpectedMonitors() {
     std::string which = layout ? layout : "";
     if (which == "above") return {{0, 0, 800, 600, true}, {0, -480, 640, 0, false}};
     return {{0, 0, 800, 600, true}, {-640, 0, 0, 480, false}};
-}
-
-std::string RegistryText(const char* name) {
-    char value[64] = {};
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, value,
-                     &size) != ERROR_SUCCESS)
-        return "<absent>";
-    return value;
 }
 
 class TwoMonitors : public testing::Test {
