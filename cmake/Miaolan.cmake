@@ -41,20 +41,19 @@ function(miaolan_test name)
   if("tsan" IN_LIST labels)
     add_dependencies(miaolan_tsan_tests ${name})
   endif()
-  set(extra)
+  # The Wine launcher ends a test a little before ctest would, so that what it printed is
+  # shown: ctest kills a test at its time-out and keeps none of its output.
+  set(environment MIAOLAN_TEST_TIMEOUT=${T_TIMEOUT})
+  if(T_DISPLAY)
+    list(APPEND environment MIAOLAN_NEEDS_DISPLAY=1)
+  endif()
+  string(REPLACE ";" "\\;" environment "${environment}")
+  set(extra ENVIRONMENT "${environment}")
   if(T_LOCK)
     list(APPEND extra RESOURCE_LOCK ${T_LOCK})
   endif()
-  if(T_DISPLAY)
-    list(APPEND extra ENVIRONMENT MIAOLAN_NEEDS_DISPLAY=1)
-  endif()
-  if(extra)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES ${extra} TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
-  else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
-  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES ${extra} TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
 endfunction()
 
 # miaolan_headers(target folder)
