@@ -13,8 +13,8 @@
 ; seen on the folder, so only administrators can save the shared settings.
 ;
 ; makensis -DSOURCE_EXE=... -DSOURCE_DLL=... -DICON=... -DVERSION=... -DOUTFILE=...
-;          -DWINDOW_CLASS=... -DEND_NOW_MESSAGE=... this file
-; (the last two come from src/ui/program_window.h)
+;          -DEND_NOW_MESSAGE=... this file
+; (the last comes from src/ui/program_window.h)
 
 Unicode true
 Target amd64-unicode
@@ -113,46 +113,52 @@ Function .onInit
 FunctionEnd
 
 ; Asks every running copy of this folder's program to end and waits for it, 5 s in all; a copy
-; still running then is ended. Copies of other folders and other programs drawn by the same
-; engine are left alone. Uses $R0-$R9.
+; still running then is ended. Copies are found by their file among all processes, not by
+; their windows: a search from window to window loses its place when another program's
+; windows of the same class come and go meanwhile, and then misses the copy. The request is
+; broadcast naming the copy meant, so copies of other folders are left alone. Uses $R0-$R9.
 !macro EndRunningCopiesFunction un
 Function ${un}EndRunningCopies
   System::Call 'user32::RegisterWindowMessageW(w "${END_NOW_MESSAGE}") i .R9'
   System::Call 'kernel32::GetTickCount() i .R8'
   IntOp $R8 $R8 + 5000
-  StrCpy $R0 0
-  ${Do}
-    FindWindow $R0 "${WINDOW_CLASS}" "" "" $R0
-    ${If} $R0 P= 0
-      ${Break}
-    ${EndIf}
-    System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
+  ; Room for 8192 process ids, far more than a desktop runs.
+  System::Alloc 32768
+  Pop $R7
+  System::Call 'kernel32::K32EnumProcesses(p R7, i 32768, *i .R6) i .R0'
+  ${If} $R0 = 0
+    StrCpy $R6 0
+  ${EndIf}
+  ; $R5: the byte offset of the next id in the list.
+  StrCpy $R5 0
+  ${DoWhile} $R5 < $R6
+    IntPtrOp $R4 $R7 + $R5
+    System::Call '*$R4(i .R1)'
+    IntOp $R5 $R5 + 4
     ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE
     System::Call 'kernel32::OpenProcess(i 0x00101001, i 0, i R1) p .R2'
     ${If} $R2 P<> 0
-      System::Call 'kernel32::QueryFullProcessImageNameW(p R2, i 0, w .R3, *i ${NSIS_MAX_STRLEN}) i .R4'
-      ${If} $R4 <> 0
+      System::Call 'kernel32::QueryFullProcessImageNameW(p R2, i 0, w .R3, *i ${NSIS_MAX_STRLEN}) i .R0'
+      ${If} $R0 <> 0
       ${AndIf} $R3 == "$INSTDIR\${EXE}"
-        System::Call 'user32::PostMessageW(p R0, i R9, p 0, p 0)'
-        System::Call 'kernel32::GetTickCount() i .R5'
-        IntOp $R5 $R8 - $R5
-        ${If} $R5 < 0
-          StrCpy $R5 0
+        ; HWND_BROADCAST: every window of the copy hears it; other programs do not know it.
+        System::Call 'user32::PostMessageW(p 0xFFFF, i R9, p R1, p 0)'
+        System::Call 'kernel32::GetTickCount() i .R4'
+        IntOp $R4 $R8 - $R4
+        ${If} $R4 < 0
+          StrCpy $R4 0
         ${EndIf}
-        System::Call 'kernel32::WaitForSingleObject(p R2, i R5) i .R6'
-        ${If} $R6 <> 0
+        System::Call 'kernel32::WaitForSingleObject(p R2, i R4) i .R0'
+        ${If} $R0 <> 0
           ; It did not answer in time: nothing it holds is lost, it saves nothing on exit.
           System::Call 'kernel32::TerminateProcess(p R2, i 1)'
-          System::Call 'kernel32::WaitForSingleObject(p R2, i 2000) i .R6'
-        ${EndIf}
-        ${If} $R6 = 0
-          ; Its windows went with it: search from the top again.
-          StrCpy $R0 0
+          System::Call 'kernel32::WaitForSingleObject(p R2, i 2000)'
         ${EndIf}
       ${EndIf}
       System::Call 'kernel32::CloseHandle(p R2)'
     ${EndIf}
   ${Loop}
+  System::Free $R7
 FunctionEnd
 !macroend
 !insertmacro EndRunningCopiesFunction ""

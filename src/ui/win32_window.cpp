@@ -168,6 +168,8 @@ LRESULT Win32Engine::State::WindowProc(Win& w, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     if ((endNow && msg == endNow) || (show && msg == show)) {
+        // A broadcast end meant for another copy.
+        if (msg == endNow && wp != 0 && wp != GetCurrentProcessId()) return 0;
         // Whichever of its windows another process found, the main window's handler decides;
         // a plain WM_CLOSE still only hides it.
         std::vector<WindowId> mains;

@@ -3,8 +3,7 @@
 namespace e2e {
 namespace {
 
-// What the engine's skinned windows are registered as, and the tray callback it asks for.
-const wchar_t kSkinClass[] = L"MiaolanSkinWindow";
+// The tray callback the engine asks for.
 constexpr UINT kTrayMessage = WM_APP + 2;
 
 HWND Find(const wchar_t* title) { return FindWindowW(kSkinClass, title); }

@@ -8,6 +8,9 @@
 
 namespace e2e {
 
+// What the engine's skinned windows are registered as.
+inline constexpr wchar_t kSkinClass[] = L"MiaolanSkinWindow";
+
 // The visible window of the program with exactly this title, or null after `timeoutMs`.
 HWND WaitForWindow(const wchar_t* title, int timeoutMs, bool visible = true);
 // Waits until the window is gone or hidden; false on time-out.

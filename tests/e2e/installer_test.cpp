@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "app_driver.h"
 
@@ -89,6 +91,41 @@ bool WaitUntilRemoved(const std::wstring& path) {
     return false;
 }
 
+// Windows of the program's class that come and go all the time, as another program drawn by
+// the same engine makes them: a search from window to window loses its place among them.
+class WindowChurn {
+  public:
+    WindowChurn() {
+        for (std::thread& t : threads_) t = std::thread([this] { Run(); });
+    }
+    ~WindowChurn() {
+        stop_ = true;
+        for (std::thread& t : threads_) t.join();
+    }
+
+  private:
+    void Run() {
+        WNDCLASSW type{};
+        type.lpfnWndProc = DefWindowProcW;
+        type.hInstance = GetModuleHandleW(nullptr);
+        type.lpszClassName = e2e::kSkinClass;
+        RegisterClassW(&type);  // the second thread finds it registered
+        // There is always one, and it is never the same for long.
+        HWND last = nullptr;
+        while (!stop_) {
+            HWND w = CreateWindowExW(0, e2e::kSkinClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                     type.hInstance, nullptr);
+            MSG m;
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+            if (last) DestroyWindow(last);
+            last = w;
+        }
+        if (last) DestroyWindow(last);
+    }
+    std::atomic<bool> stop_{false};
+    std::thread threads_[3];
+};
+
 class Installer : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -127,9 +164,9 @@ class Installer : public ::testing::Test {
         EXPECT_TRUE(Exists(storage_ + L"\\图片"));
     }
     // The running program has ended as its "退出" ends it (exit code 0), not killed.
-    void ExpectProgramEndedByItself() {
+    void ExpectProgramEndedByItself(int waitMs = kWait) {
         ASSERT_NE(program_, nullptr);
-        ASSERT_EQ(WaitForSingleObject(program_, kWait), WAIT_OBJECT_0);
+        ASSERT_EQ(WaitForSingleObject(program_, waitMs), WAIT_OBJECT_0);
         DWORD code = 99;
         GetExitCodeProcess(program_, &code);
         EXPECT_EQ(code, 0u);
@@ -225,11 +262,16 @@ TEST_F(Installer, ForAllUsersWithAdminUnderProgramFiles) {
     EXPECT_TRUE(Exists(shortcut));
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), folder);
 
-    // Installed again over a running copy: the copy is told to end before its files are
-    // replaced.
+    // Installed again over a running copy, while another program's windows of its class come
+    // and go: the copy is told to end before its files are replaced.
     StartInstalledProgram(folder);
-    const long again = Install(L"");
-    ExpectProgramEndedByItself();
+    long again;
+    {
+        WindowChurn churn;
+        again = Install(L"");
+    }
+    // The installer waits for the copy before it goes on.
+    ExpectProgramEndedByItself(2000);
     // Every user shares data\Config.ini: the installer says so when their write access cannot
     // be seen on the folder (Wine keeps no access lists, so it cannot be here).
     EXPECT_EQ(again, UsersMayModify(folder + L"\\data") ? 0 : 3);
