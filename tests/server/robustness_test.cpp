@@ -3,7 +3,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include "node_harness.h"
 #include "sys/text.h"
@@ -144,13 +147,17 @@ TEST_F(NodeRobustness, AClientThatNeverReadsIsDisconnected) {
     std::string burst;
     for (int i = 0; i < 20; ++i) burst += pack::Encode(kList);
     // Replies pile up at the node until it gives up on this client; sending then fails. The
-    // bystander keeps itself alive meanwhile: on a loaded machine the burst outlasts the
-    // fixture's 2 s of allowed silence.
+    // bystander keeps itself alive meanwhile, on a thread of its own: one send of the burst
+    // blocks once the node stops reading, and may outlast the fixture's 2 s of allowed silence.
+    std::atomic<bool> burstDone{false};
+    std::thread keepAlive([&] {
+        while (!burstDone && bystander.Send("&4"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
     bool failed = false;
-    for (int i = 0; i < 2000 && !failed; ++i) {
-        failed = !greedy.SendRaw(burst);
-        ASSERT_TRUE(bystander.Send("&4"));
-    }
+    for (int i = 0; i < 2000 && !failed; ++i) failed = !greedy.SendRaw(burst);
+    burstDone = true;
+    keepAlive.join();
     EXPECT_TRUE(failed || greedy.WaitClosed());
     ExpectServing(bystander);
 }
