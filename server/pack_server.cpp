@@ -301,9 +301,12 @@ bool PackServer::ReadProxyHeader(Conn& c, const uint8_t* data, size_t len, size_
 }
 
 void PackServer::ReadFrom(Conn& c) {
-    uint8_t buf[16384];
-    // A bounded number of reads per wake-up keeps one busy client from starving the rest.
-    for (int round = 0; round < 8 && !c.closing; ++round) {
+    // One small read per wake-up, and the rest waits for the next turn: what a read holds is
+    // answered at once, so the bound is on the work one client gets before the others. 4 KiB
+    // is about a hundred small requests; 128 KiB at a time let one client's flood of list
+    // requests hold every other client for seconds, long enough to drop them as silent.
+    uint8_t buf[4096];
+    for (;;) {
         ssize_t n = recv(c.fd, buf, sizeof buf, 0);
         if (n == 0) {
             MarkClosing(c, "closed by client");
@@ -341,12 +344,10 @@ void PackServer::ReadFrom(Conn& c) {
                     (reply ? " answered" : " no reply"));
             if (reply) Queue(c, *reply);
         });
-        if (!ok) {
+        if (!ok)
             MarkClosing(c, "bad packet header (wrong flag or longer than " +
                                std::to_string(limits_.maxRequestBytes) + " bytes)");
-            return;
-        }
-        if (static_cast<size_t>(n) < sizeof buf) return;
+        return;
     }
 }
 
