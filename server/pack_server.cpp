@@ -306,49 +306,45 @@ void PackServer::ReadFrom(Conn& c) {
     // is about a hundred small requests; 128 KiB at a time let one client's flood of list
     // requests hold every other client for seconds, long enough to drop them as silent.
     uint8_t buf[4096];
-    for (;;) {
-        ssize_t n = recv(c.fd, buf, sizeof buf, 0);
-        if (n == 0) {
-            MarkClosing(c, "closed by client");
-            return;
-        }
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                MarkClosing(c, std::string("receive failed: ") + strerror(errno));
-            }
-            return;
-        }
-        const uint8_t* data = buf;
-        size_t len = static_cast<size_t>(n);
-        if (c.awaitingProxy) {
-            size_t used = 0;
-            if (!ReadProxyHeader(c, data, len, used)) return;
-            data += used;
-            len -= used;
-        }
-        bool ok = c.decoder.Feed(data, len, [&](const uint8_t* body, size_t len) {
-            if (c.closing) return;
-            c.lastAlive = std::chrono::steady_clock::now();
-            std::string what;
-            std::optional<std::string> reply;
-            try {
-                reply =
-                    handler_(std::string_view(reinterpret_cast<const char*>(body), len), c.session, &what);
-            } catch (const std::exception& e) {
-                Log("pack: #" + std::to_string(c.id) + " request failed: " + e.what());
-                return;
-            }
-            if (Verbose() || what.compare(0, 8, "unknown ") == 0)
-                Log("pack: #" + std::to_string(c.id) + " " + LogText(what) +
-                    (reply ? " answered" : " no reply"));
-            if (reply) Queue(c, *reply);
-        });
-        if (!ok)
-            MarkClosing(c, "bad packet header (wrong flag or longer than " +
-                               std::to_string(limits_.maxRequestBytes) + " bytes)");
+    ssize_t n;
+    do {
+        n = recv(c.fd, buf, sizeof buf, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n == 0) {
+        MarkClosing(c, "closed by client");
         return;
     }
+    if (n < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            MarkClosing(c, std::string("receive failed: ") + strerror(errno));
+        return;
+    }
+    const uint8_t* data = buf;
+    size_t len = static_cast<size_t>(n);
+    if (c.awaitingProxy) {
+        size_t used = 0;
+        if (!ReadProxyHeader(c, data, len, used)) return;
+        data += used;
+        len -= used;
+    }
+    bool ok = c.decoder.Feed(data, len, [&](const uint8_t* body, size_t len) {
+        if (c.closing) return;
+        c.lastAlive = std::chrono::steady_clock::now();
+        std::string what;
+        std::optional<std::string> reply;
+        try {
+            reply = handler_(std::string_view(reinterpret_cast<const char*>(body), len), c.session, &what);
+        } catch (const std::exception& e) {
+            Log("pack: #" + std::to_string(c.id) + " request failed: " + e.what());
+            return;
+        }
+        if (Verbose() || what.compare(0, 8, "unknown ") == 0)
+            Log("pack: #" + std::to_string(c.id) + " " + LogText(what) + (reply ? " answered" : " no reply"));
+        if (reply) Queue(c, *reply);
+    });
+    if (!ok)
+        MarkClosing(c, "bad packet header (wrong flag or longer than " +
+                           std::to_string(limits_.maxRequestBytes) + " bytes)");
 }
 
 void PackServer::Queue(Conn& c, std::string_view body) {
