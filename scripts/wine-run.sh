@@ -21,16 +21,15 @@ if [ -n "${MIAOLAN_NEEDS_DISPLAY:-}" ] && { [ -z "${DISPLAY:-}" ] || ! xdpyinfo 
 fi
 # ctest kills a test at its time-out and shows nothing of it; ending it 5 s sooner here keeps
 # what it printed and says which Wine processes were still there.
+deadline=()
 if [ -n "${MIAOLAN_TEST_TIMEOUT:-}" ] && [ "$MIAOLAN_TEST_TIMEOUT" -gt 10 ]; then
-  timeout -k 2 $((MIAOLAN_TEST_TIMEOUT - 5)) "$WINE" "$@" >"$output" 2>&1
-  rc=$?
-  if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
-    echo "wine-run: no end after $((MIAOLAN_TEST_TIMEOUT - 5)) s; Wine processes then:" >>"$output"
-    ps -eo pid,etimes,stat,args | grep -iE '[w]ine|[.]exe' >>"$output"
-  fi
-else
-  "$WINE" "$@" >"$output" 2>&1
-  rc=$?
+  deadline=(timeout -k 2 $((MIAOLAN_TEST_TIMEOUT - 5)))
+fi
+"${deadline[@]}" "$WINE" "$@" >"$output" 2>&1
+rc=$?
+if [ ${#deadline[@]} -gt 0 ] && { [ "$rc" = 124 ] || [ "$rc" = 137 ]; }; then
+  echo "wine-run: no end after $((MIAOLAN_TEST_TIMEOUT - 5)) s; Wine processes then:" >>"$output"
+  ps -eo pid,etimes,stat,args | grep -iE '[w]ine|[.]exe' >>"$output"
 fi
 cat "$output"
 rm -f "$output"

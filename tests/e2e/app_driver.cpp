@@ -6,7 +6,7 @@ namespace {
 // The tray callback the engine asks for.
 constexpr UINT kTrayMessage = WM_APP + 2;
 
-HWND Find(const wchar_t* title) { return FindWindowW(kSkinClass, title); }
+HWND Find(const wchar_t* title) { return FindWindowW(ui::kSkinWindowClass, title); }
 
 }  // namespace
 

@@ -6,10 +6,9 @@
 
 #include <string>
 
-namespace e2e {
+#include "ui/program_window.h"
 
-// What the engine's skinned windows are registered as.
-inline constexpr wchar_t kSkinClass[] = L"MiaolanSkinWindow";
+namespace e2e {
 
 // The visible window of the program with exactly this title, or null after `timeoutMs`.
 HWND WaitForWindow(const wchar_t* title, int timeoutMs, bool visible = true);

@@ -108,12 +108,12 @@ class WindowChurn {
         WNDCLASSW type{};
         type.lpfnWndProc = DefWindowProcW;
         type.hInstance = GetModuleHandleW(nullptr);
-        type.lpszClassName = e2e::kSkinClass;
+        type.lpszClassName = ui::kSkinWindowClass;
         RegisterClassW(&type);  // the second thread finds it registered
         // There is always one, and it is never the same for long.
         HWND last = nullptr;
         while (!stop_) {
-            HWND w = CreateWindowExW(0, e2e::kSkinClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+            HWND w = CreateWindowExW(0, ui::kSkinWindowClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                      type.hInstance, nullptr);
             MSG m;
             while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
